@@ -1,0 +1,144 @@
+#include "dialogue.h"
+
+#include "report.h"
+#include "runs.h"
+
+namespace {
+
+const char kBanner[] =
+    "ZELKOR: Orvanthe\n"
+    "Version 0.1 (May 2017)\n"
+    "\n"
+    "Monte-Carlo study of single-case AB designs\n"
+    "Reads parameters from standard input; writes tables to standard output\n"
+    "\n\n";
+
+const char kWarning[] =
+    "WARNING: You may specify ONLY %c OR %c. The \nautoregressive coefficient %c was used. To "
+    "model \na moving average process, set %c to zero.\n";
+
+class Dialogue {
+public:
+    Dialogue(Input& in, Output& out, int threads)
+        : scan_(in), out_(out), threads_(threads > 0 ? threads : defaultThreadCount()) {}
+
+    int run() {
+        model_.fAR1 = 0.0f;
+        model_.fMA1 = 0.0f;
+        writeLine(kBanner);
+        writeLine("Simulation Options:\n");
+        writeLine("  1: Plenar Tau\n     Tau-U\n     MPD (r)\n     ECL\n     PND\n     PNCD\n");
+        writeLine("  2: VARDEN\n");
+        prompt("Select effect sizes for analysis (enter 1 or 2): ");
+        int menu = 0;  // an option that cannot be read is an invalid option
+        scan_.readInt(menu);
+        scan_.discardLine();
+        writeText(out_, "\n");
+        if (menu != 1 && menu != 2) {
+            writeText(out_, "ERROR: You must select 1 or 2");
+            out_.flush();
+            return 0;
+        }
+        const Option option = menu == 1 ? Option::EffectSizes : Option::Varden;
+        while (oneRun(option)) {
+        }
+        out_.flush();
+        return 0;
+    }
+
+private:
+    void writeLine(const char* text) {
+        writeText(out_, text);
+        writeText(out_, "\n");
+    }
+
+    void prompt(const char* text) {
+        writeText(out_, text);
+        out_.flush();
+    }
+
+    void promptLetter(const char* format, char letter) {
+        writeFormat(out_, format, letter);
+        out_.flush();
+    }
+
+    // Reads one run's parameters; false when the input ends before all are read.
+    bool readParameters() {
+        prompt("A phase length \tN_A =\t");
+        if (!readLength(model_.nA, lengthASet_)) return false;
+        prompt("B phase length \tN_B =\t");
+        if (!readLength(model_.nB, lengthBSet_)) return false;
+        promptLetter("\nbaseline trend\t%c1 =\t", kBeta);
+        if (scan_.readFloat(model_.fB1) == ReadStatus::End) return false;
+        promptLetter("level-change   \t%c2 =\t", kBeta);
+        if (scan_.readFloat(model_.fB2) == ReadStatus::End) return false;
+        promptLetter("slope-change   \t%c3 =\t", kBeta);
+        if (scan_.readFloat(model_.fB3) == ReadStatus::End) return false;
+        prompt("\nA phase SD     \tSD_A =\t");
+        if (scan_.readFloat(model_.fSA) == ReadStatus::End) return false;
+        prompt("B phase SD     \tSD_B =\t");
+        if (scan_.readFloat(model_.fSB) == ReadStatus::End) return false;
+        promptLetter("\nautocorr (AR1) \t%c1 =\t", kPhi);
+        if (scan_.readFloat(model_.fAR1) == ReadStatus::End) return false;
+        if (model_.fAR1 == 0.0f) {
+            promptLetter("autocorr (MA1) \t%c1 =\t", kTheta);
+            if (scan_.readFloat(model_.fMA1) == ReadStatus::End) return false;
+        }
+        return true;
+    }
+
+    bool readLength(int& length, bool& set) {
+        const ReadStatus status = scan_.readInt(length);
+        if (status == ReadStatus::Ok) set = true;
+        return status != ReadStatus::End;
+    }
+
+    bool lengthsValid() const {
+        const auto valid = [](int n) { return n >= 1 && n <= kMaxPhaseLength; };
+        return lengthASet_ && lengthBSet_ && valid(model_.nA) && valid(model_.nB);
+    }
+
+    // One run; false when the input has ended.
+    bool oneRun(Option option) {
+        prompt("Press ENTER to input simulation parameters...");
+        if (scan_.readChar() < 0) return false;
+        writeText(out_, "\n");
+        if (!readParameters()) return false;
+        scan_.discardLine();
+
+        if (!lengthsValid()) {
+            writeFormat(out_,
+                        "\nERROR: N_A and N_B must be whole numbers from 1 to %d; "
+                        "nothing was simulated\n\n",
+                        kMaxPhaseLength);
+            return true;
+        }
+
+        prompt("\nSimulating cases");
+        std::vector<StatisticRow> rows = simulateRun(option, model_, rng_, threads_, [this] {
+            writeText(out_, ".");
+            out_.flush();
+        });
+        writeReport(out_, iterationsOf(option), model_, rows);
+        writeText(out_, "\n");
+        writeLine("*Not currently available\n");
+        if (static_cast<double>(model_.fAR1) * static_cast<double>(model_.fMA1) != 0.0)
+            writeFormat(out_, kWarning, kPhi, kTheta, kPhi, kPhi);
+        return true;
+    }
+
+    Scanner scan_;
+    Output& out_;
+    int threads_;
+    ModelParameters model_;
+    bool lengthASet_ = false;
+    bool lengthBSet_ = false;
+    Rng rng_;
+};
+
+}  // namespace
+
+int runDialogue(Input& in, Output& out, int threads) {
+    Dialogue dialogue(in, out, threads);
+    return dialogue.run();
+}

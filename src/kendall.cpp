@@ -1,0 +1,163 @@
+#include "kendall.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "median.h"
+#include "quicksort.h"
+#include "scratch.h"
+
+float erfcc(float x) {
+    const float z = std::fabs(x);
+    const float t = static_cast<float>(1.0 / (1.0 + 0.5 * static_cast<double>(z)));
+    const double td = t;
+    const double poly =
+        1.00002368 +
+        td * (0.37409196 +
+              td * (0.09678418 +
+                    td * (-0.18628806 +
+                          td * (0.27886807 +
+                                td * (-1.13520398 +
+                                      td * (1.48851587 + td * (-0.82215223 + td * 0.17087277)))))));
+    const float ans = static_cast<float>(
+        td * std::exp(-static_cast<double>(z) * static_cast<double>(z) - 1.26551223 + td * poly));
+    return x >= 0.0f ? ans : static_cast<float>(2.0 - static_cast<double>(ans));
+}
+
+namespace {
+struct PairCounts {
+    int is = 0;
+    int n1 = 0;
+    int n2 = 0;
+};
+
+PairCounts scanPairs(const float* data1, const float* data2, int n) {
+    PairCounts c;
+    for (int j = 0; j < n - 1; ++j) {
+        for (int k = j + 1; k < n; ++k) {
+            const float a1 = data1[j] - data1[k];
+            const float a2 = data2[j] - data2[k];
+            const float aa = a1 * a2;
+            if (aa != 0.0f) {
+                ++c.n1;
+                ++c.n2;
+                if (aa > 0.0f)
+                    ++c.is;
+                else
+                    --c.is;
+            } else {
+                if (a1 != 0.0f) ++c.n1;
+                if (a2 != 0.0f) ++c.n2;
+            }
+        }
+    }
+    return c;
+}
+
+float tauB(const PairCounts& c) {
+    return static_cast<float>(static_cast<double>(c.is) /
+                              (std::sqrt(static_cast<double>(c.n1)) *
+                               std::sqrt(static_cast<double>(c.n2))));
+}
+
+float twoSidedP(float z) {
+    return erfcc(static_cast<float>(std::fabs(static_cast<double>(z)) / 1.4142136));
+}
+
+// Sorted copy of data; the sizes of its runs of two or more equal values are
+// written to groups in ascending order of the tied value.  Returns their count.
+int tieGroups(const float* data, int n, Slot copySlot, float* groups) {
+    float* arr = scratch(copySlot, static_cast<std::size_t>(n));
+    std::copy(data, data + n, arr);
+    sortAscending(arr, n);
+    int count = 0;
+    int j = 0;
+    while (j < n) {
+        int pairs = 1;
+        while (j + pairs < n && arr[j + pairs] == arr[j]) ++pairs;
+        if (pairs >= 2) groups[count++] = static_cast<float>(pairs);
+        j += pairs;
+    }
+    return count;
+}
+
+struct TieSums {
+    float variance = 0.0f;  // sum of g(g-1)(2g+5)
+    float cubic = 0.0f;     // sum of g(g-1)(g-2)
+    float square = 0.0f;    // sum of g(g-1)
+};
+
+TieSums tieSums(const float* groups, int count) {
+    TieSums s;
+    for (int i = 0; i < count; ++i) {
+        const double g = groups[i];
+        s.variance = static_cast<float>(s.variance + g * (g - 1.0) * (2.0 * g + 5.0));
+    }
+    for (int i = 0; i < count; ++i) {
+        const double g = groups[i];
+        s.cubic = static_cast<float>(s.cubic + g * (g - 1.0) * (g - 2.0));
+    }
+    for (int i = 0; i < count; ++i) {
+        const double g = groups[i];
+        s.square = static_cast<float>(s.square + g * (g - 1.0));
+    }
+    return s;
+}
+}  // namespace
+
+void kendl1(const float* data1, const float* data2, int n, float* tau, float* z, float* prob) {
+    const PairCounts c = scanPairs(data1, data2, n);
+    *tau = tauB(c);
+    const double dn = n;
+    const float svar = static_cast<float>((4.0 * dn + 10.0) / (9.0 * dn * (dn - 1.0)));
+    *z = static_cast<float>(static_cast<double>(*tau) / std::sqrt(static_cast<double>(svar)));
+    *prob = twoSidedP(*z);
+}
+
+void kendl2(const float* data1, const float* data2, int n, float* tau, float* s, float* z,
+            float* prob) {
+    const PairCounts c = scanPairs(data1, data2, n);
+    *s = static_cast<float>(c.is);
+    *tau = tauB(c);
+
+    const std::size_t size = static_cast<std::size_t>(std::max(n, 0));
+    float* tarr = scratch(Slot::KendallTies1, size);
+    float* uarr = scratch(Slot::KendallTies2, size);
+    const TieSums t = tieSums(tarr, tieGroups(data1, n, Slot::KendallCopy1, tarr));
+    const TieSums u = tieSums(uarr, tieGroups(data2, n, Slot::KendallCopy2, uarr));
+
+    const double fn = static_cast<float>(n);
+    const float svar = static_cast<float>(
+        (fn * (fn - 1.0) * (2.0 * fn + 5.0) - static_cast<double>(t.variance) -
+         static_cast<double>(u.variance)) *
+            0.05555555555555555 +
+        (1.0 / (9.0 * fn * (fn - 1.0) * (fn - 2.0))) * static_cast<double>(t.cubic) *
+            static_cast<double>(u.cubic) +
+        (1.0 / (2.0 * fn * (fn - 1.0))) * static_cast<double>(t.square) *
+            static_cast<double>(u.square));
+    *z = static_cast<float>((std::fabs(static_cast<double>(c.is)) - 1.0) /
+                            std::sqrt(static_cast<double>(svar)));
+    *prob = twoSidedP(*z);
+}
+
+void theil(const float* x, const float* y, int n, float* intercept, float* slope) {
+    const int nPairs = n > 1 ? n * (n - 1) / 2 : 0;
+    float* slopes = scratch(Slot::TheilSlopes, static_cast<std::size_t>(nPairs));
+    int k = 0;
+    for (int i = 0; i < n - 1; ++i) {
+        for (int j = i + 1; j < n; ++j) {
+            slopes[k++] = static_cast<float>(
+                (static_cast<double>(y[j]) - static_cast<double>(y[i])) /
+                (static_cast<double>(x[j]) - static_cast<double>(x[i])));
+        }
+    }
+    *slope = medianInPlace(slopes, k);
+
+    const int m = std::max(n, 0);
+    float* intercepts = scratch(Slot::TheilIntercepts, static_cast<std::size_t>(m));
+    for (int i = 0; i < m; ++i)
+        intercepts[i] = static_cast<float>(static_cast<double>(y[i]) -
+                                           static_cast<double>(*slope) * static_cast<double>(x[i]));
+    *intercept = medianInPlace(intercepts, m);
+}

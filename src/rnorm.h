@@ -1,0 +1,28 @@
+// Standard-normal deviates by Marsaglia's polar method, one deviate cached.
+#pragma once
+
+#include <cstdint>
+
+#include "mersenne.h"
+
+// Maps one 32-bit output to the polar method's coordinate in [-1, 1]:
+// the output is rounded to float, divided by 4294967295.0 in double,
+// doubled, shifted, and rounded to float once.
+inline float polarCoordinate(std::uint32_t u) {
+    const float fU = static_cast<float>(u);
+    return static_cast<float>(2.0 * (static_cast<double>(fU) / 4294967295.0) - 1.0);
+}
+
+// Squared radius of one polar attempt, exact products summed in double and
+// rounded to float once.
+inline float polarRadius(float x1, float x2) {
+    return static_cast<float>(static_cast<double>(x1) * x1 + static_cast<double>(x2) * x2);
+}
+
+// One normal deviate with mean m and standard deviation s.
+float rnorm(Rng& rng, float m, float s);
+
+// Advances the stream exactly as n calls of rnorm would, replaying the
+// accept/reject test of every attempt but skipping the logarithms of pairs
+// whose deviates are never returned.
+void skipNormals(Rng& rng, std::uint64_t n);

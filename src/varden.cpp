@@ -1,0 +1,331 @@
+#include "varden.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "kendall.h"
+#include "median.h"
+#include "quicksort.h"
+#include "rnorm.h"
+#include "scratch.h"
+#include "variance.h"
+
+namespace {
+constexpr int kReplicates = 1000;
+constexpr int kBurnIn = 50;
+constexpr int kCorrectionCount = 4;
+
+std::size_t sizeOf(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
+
+// Median of the k smallest of the n values of arr, as sorting arr and taking
+// the median of its first k entries gives it.  arr may be reordered.
+float medianOfSmallest(float* arr, int n, int k) {
+    if (k < 1) return std::numeric_limits<float>::quiet_NaN();
+    if (!orderIsUnique(arr, n)) {
+        quicksort(arr, n);
+        return median(arr, k);
+    }
+    const int upper = k / 2;
+    std::nth_element(arr, arr + upper, arr + n);
+    const float hi = arr[upper];
+    if (k % 2 == 1) return hi;
+    const float lo = *std::max_element(arr, arr + upper);
+    return static_cast<float>((static_cast<double>(lo) + static_cast<double>(hi)) / 2.0);
+}
+
+// Index in 0 .. n-1 from one generator output.
+inline int resampleIndex(Rng& rng, int n) {
+    return static_cast<int>(genrandInline(rng) % static_cast<std::uint32_t>(n));
+}
+}  // namespace
+
+void theilSenVARDEN(const float* pfX, const float* pfY, int nN, float* pfInt, float* pfSlope) {
+    const int nPairs = nN > 1 ? nN * (nN - 1) / 2 : 0;
+    float* fSlopes = scratch(Slot::VardenSlopes, sizeOf(nPairs));
+    int nCount = 0;
+    int nInfCount = 0;
+    for (int i = 0; i < nN - 1; ++i) {
+        for (int j = i + 1; j < nN; ++j) {
+            if (pfX[j] == pfX[i]) {
+                fSlopes[nCount] = kSentinel;
+                ++nInfCount;
+            } else {
+                fSlopes[nCount] = static_cast<float>(
+                    (static_cast<double>(pfY[j]) - static_cast<double>(pfY[i])) /
+                    (static_cast<double>(pfX[j]) - static_cast<double>(pfX[i])));
+            }
+            ++nCount;
+        }
+    }
+    const int nFinite = nPairs - nInfCount;
+    const float slope = nFinite > 0 ? medianOfSmallest(fSlopes, nPairs, nFinite) : kSentinel;
+    *pfSlope = slope;
+    *pfInt = static_cast<float>(static_cast<double>(median(pfY, nN)) -
+                                static_cast<double>(median(pfX, nN)) * slope);
+}
+
+void theilSenStdErrVARDEN(Rng& rng, const float* pfX, const float* pfY, int nN, float* intSE,
+                          float* slopeSE) {
+    if (nN < 1) {
+        *intSE = *slopeSE = std::numeric_limits<float>::quiet_NaN();
+        return;
+    }
+    float* fBootInts = scratch(Slot::BootInts, kReplicates);
+    float* fBootSlopes = scratch(Slot::BootSlopes, kReplicates);
+    float* fBootX = scratch(Slot::BootX, sizeOf(nN));
+    float* fBootY = scratch(Slot::BootY, sizeOf(nN));
+    int nInfCount = 0;
+    for (int r = 0; r < kReplicates; ++r) {
+        for (int j = 0; j < nN; ++j) {
+            const int k = resampleIndex(rng, nN);
+            fBootX[j] = pfX[k];
+            fBootY[j] = pfY[k];
+        }
+        theilSenVARDEN(fBootX, fBootY, nN, &fBootInts[r], &fBootSlopes[r]);
+        if (std::fabs(static_cast<double>(fBootInts[r])) > 1000.0) {
+            fBootInts[r] = kSentinel;
+            fBootSlopes[r] = kSentinel;
+            ++nInfCount;
+        }
+    }
+    sortAscending(fBootInts, kReplicates);
+    sortAscending(fBootSlopes, kReplicates);
+    *intSE = sd(fBootInts, kReplicates - nInfCount);
+    *slopeSE = sd(fBootSlopes, kReplicates - nInfCount);
+}
+
+float stdDevStdErr(Rng& rng, const float* x, int n) {
+    if (n < 1) return std::numeric_limits<float>::quiet_NaN();
+    float* fBootSD = scratch(Slot::BootSD, kReplicates);
+    float* fBootX = scratch(Slot::BootX, sizeOf(n));
+    for (int r = 0; r < kReplicates; ++r) {
+        for (int j = 0; j < n; ++j) fBootX[j] = x[resampleIndex(rng, n)];
+        fBootSD[r] = sd(fBootX, n);
+    }
+    return sd(fBootSD, kReplicates);
+}
+
+void regressionResidualsVARDEN(const float* pfTA, const float* pfYA, const float* pfTB,
+                               const float* pfYB, int nNA, int nNB, float intA, float slopeA,
+                               float intB, float slopeB, float* pfEA, float* pfEB) {
+    const int n = nNA + nNB;
+    float* t = scratch(Slot::ResidT, sizeOf(n));
+    float* y = scratch(Slot::ResidY, sizeOf(n));
+    float* d = scratch(Slot::ResidD, sizeOf(n));
+    float* sc = scratch(Slot::ResidSC, sizeOf(n));
+    for (int k = 0; k < nNA; ++k) {
+        t[k] = pfTA[k];
+        y[k] = pfYA[k];
+        d[k] = 0.0f;
+        sc[k] = 0.0f;
+    }
+    for (int k = 0; k < nNB; ++k) {
+        const int at = nNA + k;
+        t[at] = pfTB[k];
+        y[at] = pfYB[k];
+        d[at] = 1.0f;
+        sc[at] = static_cast<float>((static_cast<double>(t[at]) - (nNA + 1)) * d[at]);
+    }
+    const float b0 = intA;
+    const float b1 = slopeA;
+    // Without a phase B the level change has no first phase-B time to refer to.
+    const double firstB = nNB > 0 ? static_cast<double>(pfTB[0]) : 0.0;
+    const float b2 = static_cast<float>((static_cast<double>(intB) + slopeB) -
+                                        (firstB * slopeA + static_cast<double>(intA)));
+    const float b3 = slopeB - slopeA;
+    for (int k = 0; k < n; ++k) {
+        const float yhat = static_cast<float>(
+            ((static_cast<double>(t[k]) * b1 + static_cast<double>(b0)) +
+             static_cast<double>(d[k]) * b2) +
+            static_cast<double>(sc[k]) * b3);
+        const float e = y[k] - yhat;
+        if (k < nNA)
+            pfEA[k] = e;
+        else
+            pfEB[k - nNA] = e;
+    }
+}
+
+float autocorr(const float* x, int n, int p) {
+    float sum = 0.0f;
+    for (int i = 0; i < n; ++i) sum = sum + x[i];
+    const float m = sum / static_cast<float>(n);
+    float* x1 = scratch(Slot::AutocorrLag1, sizeOf(n - 1));
+    float* x2 = scratch(Slot::AutocorrLag2, sizeOf(n - 1));
+    for (int i = 0; i < n - 1; ++i) {
+        x1[i] = x[i];
+        x2[i] = x[i + 1];
+    }
+    const double md = m;
+    float sum1 = 0.0f;
+    for (int i = 0; i < n - 1; ++i)
+        sum1 = static_cast<float>(static_cast<double>(sum1) +
+                                  (static_cast<double>(x1[i]) - md) * (static_cast<double>(x2[i]) - md));
+    float sum2 = 0.0f;
+    for (int i = 0; i < n; ++i)
+        sum2 = static_cast<float>(static_cast<double>(sum2) +
+                                  (static_cast<double>(x[i]) - md) * (static_cast<double>(x[i]) - md));
+    if (sum2 == 0.0f) return 0.0f;
+    return static_cast<float>(static_cast<double>(sum1) / static_cast<double>(sum2) +
+                              static_cast<double>(p) / n);
+}
+
+float autocorrStdErr(float /*r1*/, int nN) {
+    const double n = static_cast<float>(nN);
+    return static_cast<float>(std::sqrt((n - 2.0) * (n - 2.0) / ((n - 1.0) * n * n)));
+}
+
+void simAutocorrVARDEN(Rng& rng, float r1, int n, float* y) {
+    float* e = scratch(Slot::AutocorrNoise, sizeOf(n + kBurnIn));
+    e[0] = rnorm(rng, 0.0f, 1.0f);
+    for (int i = 1; i < n + kBurnIn; ++i) {
+        const float carried = e[i - 1] * r1;
+        e[i] = carried + rnorm(rng, 0.0f, 1.0f);
+    }
+    float sum = 0.0f;
+    for (int i = kBurnIn; i < n + kBurnIn; ++i) sum = sum + e[i];
+    const float mean = sum / static_cast<float>(n);
+    const float fSD = sd(e + kBurnIn, n);
+    // A standard deviation that is zero or undefined (a single value) cannot
+    // standardise: the noise is then only centred.
+    const bool scale = fSD > 0.0f;
+    for (int i = 0; i < n; ++i) {
+        const double centred = static_cast<double>(e[kBurnIn + i]) - mean;
+        e[kBurnIn + i] = static_cast<float>(scale ? centred / fSD : centred);
+        y[i] = e[kBurnIn + i];
+    }
+}
+
+float simTimeSeriesMean(Rng& rng, int n, const float* t, float intercept, float intSE,
+                        float slope, float slopeSE, float SD, float SDSE, float r1, float r1SE) {
+    float sum = 0.0f;
+    const float z1 = rnorm(rng, 0.0f, 1.0f);
+    const float z2 = rnorm(rng, 0.0f, 1.0f);
+    const float z3 = rnorm(rng, 0.0f, 1.0f);
+    const float z4 = rnorm(rng, 0.0f, 1.0f);
+    const double shifted = static_cast<double>(intercept) + static_cast<double>(z1) * intSE;
+    const double spread = static_cast<double>(z2) * slopeSE;
+    const float simInt = static_cast<float>(shifted + std::sqrt(static_cast<double>(n)) * spread);
+    const float simSlope =
+        static_cast<float>(static_cast<double>(slope) - static_cast<double>(z1) * slopeSE);
+    const float simSD = static_cast<float>(static_cast<double>(SD) + static_cast<double>(z3) * SDSE);
+    float simR1 = static_cast<float>(static_cast<double>(r1) + static_cast<double>(z4) * r1SE);
+    if (simR1 > 1.0) simR1 = 1.0f;
+    if (simR1 < -1.0) simR1 = -1.0f;
+
+    float* y = scratch(Slot::SimMeanSeries, sizeOf(n));
+    simAutocorrVARDEN(rng, simR1, n, y);
+    for (int i = 0; i < n; ++i) {
+        y[i] = static_cast<float>((static_cast<double>(t[i]) * simSlope + static_cast<double>(simInt)) +
+                                  static_cast<double>(y[i]) * simSD);
+        sum = sum + y[i];
+    }
+    return sum / static_cast<float>(n);
+}
+
+long long vardenUniformCount(int nNA, int nNB) {
+    return 2LL * kReplicates * (std::max(nNA, 0) + std::max(nNB, 0));
+}
+
+long long vardenNormalCount(int nNB, int nSimN) {
+    return 2LL * std::max(nSimN, 0) * (std::max(nNB, 0) + kBurnIn + 4);
+}
+
+void varden(Rng& rng, int nNA, int nNB, const float* pfY, float* pfNullModel, float* pfExpModel,
+            float* pfAutocorrModel, float* pfSimResults, float* pfESResults, int nSimN) {
+    const int n = nNA + nNB;
+    float* fTA = scratch(Slot::VardenTA, sizeOf(nNA));
+    float* fTB = scratch(Slot::VardenTB, sizeOf(nNB));
+    float* fTB2 = scratch(Slot::VardenTB2, sizeOf(nNB));
+    float* fYA = scratch(Slot::VardenYA, sizeOf(nNA));
+    float* fYB = scratch(Slot::VardenYB, sizeOf(nNB));
+    float* pfEA = scratch(Slot::VardenEA, sizeOf(nNA));
+    float* pfEB = scratch(Slot::VardenEB, sizeOf(nNB));
+    float* fStdE = scratch(Slot::VardenStdE, sizeOf(n));
+    float* fNullMeans = scratch(Slot::VardenNullMeans, sizeOf(nSimN));
+    float* fExpMeans = scratch(Slot::VardenExpMeans, sizeOf(nSimN));
+
+    for (int i = 0; i < nNA; ++i) fTA[i] = static_cast<float>(i + 1);
+    for (int i = 0; i < nNB; ++i) fTB[i] = static_cast<float>(nNA + i + 1);
+    for (int k = 0; k < n; ++k) {
+        if (k < nNA)
+            fYA[k] = pfY[k];
+        else
+            fYB[k - nNA] = pfY[k];
+    }
+    for (int i = 0; i < nNB; ++i) fTB2[i] = fTB[i] - static_cast<float>(nNA);
+
+    theilSenVARDEN(fTA, fYA, nNA, &pfNullModel[0], &pfNullModel[2]);
+    theilSenVARDEN(fTB2, fYB, nNB, &pfExpModel[0], &pfExpModel[2]);
+    theilSenStdErrVARDEN(rng, fTA, fYA, nNA, &pfNullModel[1], &pfNullModel[3]);
+    theilSenStdErrVARDEN(rng, fTB2, fYB, nNB, &pfExpModel[1], &pfExpModel[3]);
+    regressionResidualsVARDEN(fTA, fYA, fTB, fYB, nNA, nNB, pfNullModel[0], pfNullModel[2],
+                              pfExpModel[0], pfExpModel[2], pfEA, pfEB);
+    pfNullModel[4] = sd(pfEA, nNA);
+    pfExpModel[4] = sd(pfEB, nNB);
+    pfNullModel[5] = stdDevStdErr(rng, pfEA, nNA);
+    pfExpModel[5] = stdDevStdErr(rng, pfEB, nNB);
+
+    // A residual standard deviation of zero, or of one value (undefined),
+    // leaves that phase's residuals undivided.
+    const bool scaleA = pfNullModel[4] != 0.0f && !std::isnan(pfNullModel[4]);
+    const bool scaleB = pfExpModel[4] != 0.0f && !std::isnan(pfExpModel[4]);
+    for (int k = 0; k < nNA; ++k) fStdE[k] = scaleA ? pfEA[k] / pfNullModel[4] : pfEA[k];
+    for (int k = 0; k < nNB; ++k) fStdE[nNA + k] = scaleB ? pfEB[k] / pfExpModel[4] : pfEB[k];
+
+    pfAutocorrModel[0] = autocorr(fStdE, n, kCorrectionCount);
+    pfAutocorrModel[1] = autocorrStdErr(pfAutocorrModel[0], n);
+
+    float sum1 = 0.0f;
+    float sum2 = 0.0f;
+    for (int i = 0; i < nSimN; ++i) {
+        fNullMeans[i] = simTimeSeriesMean(rng, nNB, fTB, pfNullModel[0], pfNullModel[1],
+                                          pfNullModel[2], pfNullModel[3], pfNullModel[4],
+                                          pfNullModel[5], pfAutocorrModel[0], pfAutocorrModel[1]);
+        fExpMeans[i] = simTimeSeriesMean(rng, nNB, fTB2, pfExpModel[0], pfExpModel[1],
+                                         pfExpModel[2], pfExpModel[3], pfExpModel[4],
+                                         pfExpModel[5], pfAutocorrModel[0], pfAutocorrModel[1]);
+        sum1 = sum1 + fNullMeans[i];
+        sum2 = sum2 + fExpMeans[i];
+    }
+    const double nSims = nSimN;
+    const float fNullM = static_cast<float>(static_cast<double>(sum1) / nSims);
+    float fNullSD = sd(fNullMeans, nSimN);
+    const float fExpM = static_cast<float>(static_cast<double>(sum2) / nSims);
+    const float fExpSD = sd(fExpMeans, nSimN);
+    const float fD = fExpM - fNullM;
+    if (fNullSD == 0.0f) fNullSD = 0.000001f;
+
+    const double dA = nNA;
+    const double dB = nNB;
+    const float x1 = static_cast<float>((dA - 1.0) * (static_cast<double>(fNullSD) * fNullSD));
+    const float x2 = static_cast<float>((dB - 1.0) * (static_cast<double>(fExpSD) * fExpSD));
+    const float x3 = static_cast<float>((dA + dB) - 2.0);
+    const float fSWithin = static_cast<float>(
+        std::sqrt((static_cast<double>(x1) + static_cast<double>(x2)) / static_cast<double>(x3)));
+    const float fSMD = static_cast<float>(
+        (static_cast<double>(fExpM) - static_cast<double>(fNullM)) / static_cast<double>(fSWithin));
+
+    const double smd = fSMD;
+    const float se1 = static_cast<float>((dA + dB) / (dA * dB));
+    const float se2 = static_cast<float>(smd * smd / (2.0 * (dA + dB)));
+    const float fSMDSD =
+        static_cast<float>(std::sqrt(static_cast<double>(se1) + static_cast<double>(se2)));
+    const float a = static_cast<float>((dA + dB) * (dA + dB) / (dA * dB));
+    const float r = static_cast<float>(smd / std::sqrt(smd * smd + static_cast<double>(a)));
+    const float fRsq = r * r;
+    const float p = erfcc(static_cast<float>(
+        std::fabs(smd / static_cast<double>(fSMDSD)) / 1.4142136));
+
+    pfSimResults[0] = fNullM;
+    pfSimResults[1] = fNullSD;
+    pfSimResults[2] = fExpM;
+    pfSimResults[3] = fExpSD;
+    pfESResults[0] = fD;
+    pfESResults[1] = fSMD;
+    pfESResults[2] = fSMDSD;
+    pfESResults[3] = r;
+    pfESResults[4] = fRsq;
+    pfESResults[5] = p;
+}
