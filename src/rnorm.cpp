@@ -1,5 +1,6 @@
 #include "rnorm.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -29,6 +30,44 @@ float rnorm(Rng& rng, float m, float s) {
         rng.use_last = 1;
     }
     return static_cast<float>(static_cast<double>(m) + static_cast<double>(s) * y1);
+}
+
+namespace {
+// A standard deviate as rnorm(0, 1) returns it.
+inline float standard(float y) { return static_cast<float>(0.0 + 1.0 * static_cast<double>(y)); }
+
+inline float polarFactor(float w) {
+    const double wd = static_cast<double>(w);
+    return static_cast<float>(std::sqrt(-2.0 * std::log(wd) / wd));
+}
+}  // namespace
+
+void fillNormals(Rng& rng, float* out, int count) {
+    if (count <= 0) return;
+    rng.nNormals += static_cast<std::uint64_t>(count);
+    int i = 0;
+    if (rng.use_last == 1) {
+        out[i++] = standard(rng.y2);
+        rng.use_last = 0;
+    }
+    constexpr int kBatch = 32;
+    float x1[kBatch], x2[kBatch], w[kBatch];
+    while (i < count) {
+        const int pairs = std::min(kBatch, (count - i + 1) / 2);
+        for (int k = 0; k < pairs; ++k) acceptedPair(rng, x1[k], x2[k], w[k]);
+        for (int k = 0; k < pairs; ++k) {
+            const float f = polarFactor(w[k]);
+            const float y1 = x1[k] * f;
+            const float y2 = x2[k] * f;
+            out[i++] = standard(y1);
+            if (i < count) {
+                out[i++] = standard(y2);
+            } else {
+                rng.y2 = y2;
+                rng.use_last = 1;
+            }
+        }
+    }
 }
 
 void skipNormals(Rng& rng, std::uint64_t n) {

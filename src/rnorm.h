@@ -22,6 +22,11 @@ inline float polarRadius(float x1, float x2) {
 // One normal deviate with mean m and standard deviation s.
 float rnorm(Rng& rng, float m, float s);
 
+// out[0 .. count-1] = count successive rnorm(0, 1) values, drawn exactly as
+// those calls would draw them; the accepted pairs of an attempt run are
+// transformed together so that their logarithms overlap.
+void fillNormals(Rng& rng, float* out, int count);
+
 // Advances the stream exactly as n calls of rnorm would, replaying the
 // accept/reject test of every attempt but skipping the logarithms of pairs
 // whose deviates are never returned.

@@ -40,6 +40,8 @@ enum class Slot : int {
     BootSD,
     AutocorrNoise,
     SimMeanSeries,
+    SimMeanDeviates,
+    SeriesDeviates,
     VardenTA,
     VardenTB,
     VardenTB2,

@@ -11,22 +11,24 @@ constexpr int kBurnIn = 50;
 
 void simAR1(Rng& rng, float phi, int n, float* z) {
     float* e = scratch(Slot::ErrorProcess, static_cast<std::size_t>(n + kBurnIn));
-    e[0] = rnorm(rng, 0.0f, 1.0f);
+    float* a = scratch(Slot::SeriesDeviates, static_cast<std::size_t>(n + kBurnIn));
+    fillNormals(rng, a, n + kBurnIn);
+    e[0] = a[0];
     for (int i = 1; i < n + kBurnIn; ++i) {
         const float carried = phi * e[i - 1];
-        e[i] = carried + rnorm(rng, 0.0f, 1.0f);
+        e[i] = carried + a[i];
     }
     std::copy(e + kBurnIn, e + kBurnIn + n, z);
 }
 
 void simMA1(Rng& rng, float theta, int n, float* z) {
     float* e = scratch(Slot::ErrorProcess, static_cast<std::size_t>(n + kBurnIn));
-    float a1 = rnorm(rng, 0.0f, 1.0f);
-    for (int i = 0; i < n + kBurnIn; ++i) {
-        const float a2 = rnorm(rng, 0.0f, 1.0f);
-        e[i] = static_cast<float>(static_cast<double>(a2) - static_cast<double>(theta) * a1);
-        a1 = a2;
-    }
+    // a[0] is the first a1; a[i + 1] the a2 of step i.
+    float* a = scratch(Slot::SeriesDeviates, static_cast<std::size_t>(n + kBurnIn + 1));
+    fillNormals(rng, a, n + kBurnIn + 1);
+    for (int i = 0; i < n + kBurnIn; ++i)
+        e[i] = static_cast<float>(static_cast<double>(a[i + 1]) -
+                                  static_cast<double>(theta) * static_cast<double>(a[i]));
     std::copy(e + kBurnIn, e + kBurnIn + n, z);
 }
 

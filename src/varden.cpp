@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "kendall.h"
 #include "median.h"
@@ -65,6 +66,112 @@ void theilSenVARDEN(const float* pfX, const float* pfY, int nN, float* pfInt, fl
                                 static_cast<double>(median(pfX, nN)) * slope);
 }
 
+namespace {
+// The bootstrap fit from multiplicities.  Every point of a resample is one of
+// the phase's points, so with distinct times each finite pair slope of a
+// resample is the slope of a pair of distinct phase points, taken c_a * c_b
+// times when the points were drawn c_a and c_b times, and every other pair
+// has equal times.  When the phase's pair slopes, observations and times
+// have a unique sorted order (no zero, no NaN) and no slope above the
+// sentinel, the medians of a resample are read off the sorted phase values by
+// counting, and equal what sorting the resample gives.
+class ResampleFit {
+public:
+    bool prepare(const float* pfX, const float* pfY, int nN) {
+        n_ = nN;
+        if (nN < 2 || !orderIsUnique(pfX, nN) || !orderIsUnique(pfY, nN)) return false;
+        pairs_.clear();
+        for (int a = 0; a < nN - 1; ++a) {
+            for (int b = a + 1; b < nN; ++b) {
+                if (pfX[a] == pfX[b]) return false;
+                // Rounding is symmetric, so the slope is the same whichever
+                // of the two points comes first in a resample.
+                const float slope = static_cast<float>(
+                    (static_cast<double>(pfY[b]) - static_cast<double>(pfY[a])) /
+                    (static_cast<double>(pfX[b]) - static_cast<double>(pfX[a])));
+                if (!(std::fabs(slope) > 0.0f) || !(slope <= kSentinel)) return false;
+                pairs_.push_back({slope, a, b});
+            }
+        }
+        std::sort(pairs_.begin(), pairs_.end(),
+                  [](const Pair& l, const Pair& r) { return l.slope < r.slope; });
+        sortedByValue(pfY, ys_);
+        sortedByValue(pfX, xs_);
+        return true;
+    }
+
+    // Line through the resample whose point a was drawn counts[a] times.
+    void fit(const int* counts, float* pfInt, float* pfSlope) const {
+        long long squares = 0;
+        for (int a = 0; a < n_; ++a) squares += static_cast<long long>(counts[a]) * counts[a];
+        const long long nFinite = (static_cast<long long>(n_) * n_ - squares) / 2;
+        float slope = kSentinel;
+        if (nFinite > 0) {
+            slope = medianByCount(nFinite, pairs_.size(), [&](std::size_t p, long long& w) {
+                w = static_cast<long long>(counts[pairs_[p].a]) * counts[pairs_[p].b];
+                return pairs_[p].slope;
+            });
+        }
+        *pfSlope = slope;
+        const auto byPoint = [&](const std::vector<Point>& sorted) {
+            return medianByCount(n_, sorted.size(), [&](std::size_t p, long long& w) {
+                w = counts[sorted[p].index];
+                return sorted[p].value;
+            });
+        };
+        *pfInt = static_cast<float>(static_cast<double>(byPoint(ys_)) -
+                                    static_cast<double>(byPoint(xs_)) * static_cast<double>(slope));
+    }
+
+private:
+    struct Pair {
+        float slope;
+        int a;
+        int b;
+    };
+    struct Point {
+        float value;
+        int index;
+    };
+
+    void sortedByValue(const float* v, std::vector<Point>& out) const {
+        out.clear();
+        for (int a = 0; a < n_; ++a) out.push_back({v[a], a});
+        std::sort(out.begin(), out.end(),
+                  [](const Point& l, const Point& r) { return l.value < r.value; });
+    }
+
+    // Median of `total` values given in ascending order as (value, weight)
+    // entries: the middle value, or the mean of the two middle values.
+    template <class Entry>
+    static float medianByCount(long long total, std::size_t entries, Entry entry) {
+        const long long hiPos = total / 2;
+        const long long loPos = total % 2 == 1 ? hiPos : hiPos - 1;
+        long long seen = 0;
+        float lo = 0.0f;
+        float hi = 0.0f;
+        for (std::size_t p = 0; p < entries; ++p) {
+            long long w;
+            const float v = entry(p, w);
+            if (w == 0) continue;
+            if (seen <= loPos && loPos < seen + w) lo = v;
+            if (hiPos < seen + w) {
+                hi = v;
+                break;
+            }
+            seen += w;
+        }
+        if (total % 2 == 1) return hi;
+        return static_cast<float>((static_cast<double>(lo) + static_cast<double>(hi)) / 2.0);
+    }
+
+    int n_ = 0;
+    std::vector<Pair> pairs_;
+    std::vector<Point> ys_;
+    std::vector<Point> xs_;
+};
+}  // namespace
+
 void theilSenStdErrVARDEN(Rng& rng, const float* pfX, const float* pfY, int nN, float* intSE,
                           float* slopeSE) {
     if (nN < 1) {
@@ -75,14 +182,25 @@ void theilSenStdErrVARDEN(Rng& rng, const float* pfX, const float* pfY, int nN, 
     float* fBootSlopes = scratch(Slot::BootSlopes, kReplicates);
     float* fBootX = scratch(Slot::BootX, sizeOf(nN));
     float* fBootY = scratch(Slot::BootY, sizeOf(nN));
+    thread_local ResampleFit byCount;
+    thread_local std::vector<int> counts;
+    const bool counting = byCount.prepare(pfX, pfY, nN);
+    counts.assign(sizeOf(nN), 0);
+
     int nInfCount = 0;
     for (int r = 0; r < kReplicates; ++r) {
-        for (int j = 0; j < nN; ++j) {
-            const int k = resampleIndex(rng, nN);
-            fBootX[j] = pfX[k];
-            fBootY[j] = pfY[k];
+        if (counting) {
+            std::fill(counts.begin(), counts.end(), 0);
+            for (int j = 0; j < nN; ++j) ++counts[static_cast<std::size_t>(resampleIndex(rng, nN))];
+            byCount.fit(counts.data(), &fBootInts[r], &fBootSlopes[r]);
+        } else {
+            for (int j = 0; j < nN; ++j) {
+                const int k = resampleIndex(rng, nN);
+                fBootX[j] = pfX[k];
+                fBootY[j] = pfY[k];
+            }
+            theilSenVARDEN(fBootX, fBootY, nN, &fBootInts[r], &fBootSlopes[r]);
         }
-        theilSenVARDEN(fBootX, fBootY, nN, &fBootInts[r], &fBootSlopes[r]);
         if (std::fabs(static_cast<double>(fBootInts[r])) > 1000.0) {
             fBootInts[r] = kSentinel;
             fBootSlopes[r] = kSentinel;
@@ -176,12 +294,14 @@ float autocorrStdErr(float /*r1*/, int nN) {
     return static_cast<float>(std::sqrt((n - 2.0) * (n - 2.0) / ((n - 1.0) * n * n)));
 }
 
-void simAutocorrVARDEN(Rng& rng, float r1, int n, float* y) {
-    float* e = scratch(Slot::AutocorrNoise, sizeOf(n + kBurnIn));
-    e[0] = rnorm(rng, 0.0f, 1.0f);
+namespace {
+// The AR(1) recursion of coefficient r1 over n + 50 given standard deviates,
+// burn-in dropped, standardised; e holds n + 50 floats of working space.
+void standardisedAR1(float r1, int n, const float* deviates, float* e, float* y) {
+    e[0] = deviates[0];
     for (int i = 1; i < n + kBurnIn; ++i) {
         const float carried = e[i - 1] * r1;
-        e[i] = carried + rnorm(rng, 0.0f, 1.0f);
+        e[i] = carried + deviates[i];
     }
     float sum = 0.0f;
     for (int i = kBurnIn; i < n + kBurnIn; ++i) sum = sum + e[i];
@@ -191,34 +311,47 @@ void simAutocorrVARDEN(Rng& rng, float r1, int n, float* y) {
     // standardise: the noise is then only centred.
     const bool scale = fSD > 0.0f;
     for (int i = 0; i < n; ++i) {
-        const double centred = static_cast<double>(e[kBurnIn + i]) - mean;
-        e[kBurnIn + i] = static_cast<float>(scale ? centred / fSD : centred);
+        const double centred = static_cast<double>(e[kBurnIn + i]) - static_cast<double>(mean);
+        e[kBurnIn + i] = static_cast<float>(scale ? centred / static_cast<double>(fSD) : centred);
         y[i] = e[kBurnIn + i];
     }
+}
+}  // namespace
+
+void simAutocorrVARDEN(Rng& rng, float r1, int n, float* y) {
+    if (n < 1) return;
+    float* deviates = scratch(Slot::SimMeanDeviates, sizeOf(n + kBurnIn));
+    fillNormals(rng, deviates, n + kBurnIn);
+    standardisedAR1(r1, n, deviates, scratch(Slot::AutocorrNoise, sizeOf(n + kBurnIn)), y);
 }
 
 float simTimeSeriesMean(Rng& rng, int n, const float* t, float intercept, float intSE,
                         float slope, float slopeSE, float SD, float SDSE, float r1, float r1SE) {
+    if (n < 1) return std::numeric_limits<float>::quiet_NaN();
+    // z1 .. z4, then the n + 50 deviates of the noise.
+    float* deviates = scratch(Slot::SimMeanDeviates, sizeOf(n + kBurnIn + 4));
+    fillNormals(rng, deviates, n + kBurnIn + 4);
+    const double z1 = deviates[0];
+    const double z2 = deviates[1];
+    const double z3 = deviates[2];
+    const double z4 = deviates[3];
+
     float sum = 0.0f;
-    const float z1 = rnorm(rng, 0.0f, 1.0f);
-    const float z2 = rnorm(rng, 0.0f, 1.0f);
-    const float z3 = rnorm(rng, 0.0f, 1.0f);
-    const float z4 = rnorm(rng, 0.0f, 1.0f);
-    const double shifted = static_cast<double>(intercept) + static_cast<double>(z1) * intSE;
-    const double spread = static_cast<double>(z2) * slopeSE;
+    const double shifted = static_cast<double>(intercept) + z1 * static_cast<double>(intSE);
+    const double spread = z2 * static_cast<double>(slopeSE);
     const float simInt = static_cast<float>(shifted + std::sqrt(static_cast<double>(n)) * spread);
-    const float simSlope =
-        static_cast<float>(static_cast<double>(slope) - static_cast<double>(z1) * slopeSE);
-    const float simSD = static_cast<float>(static_cast<double>(SD) + static_cast<double>(z3) * SDSE);
-    float simR1 = static_cast<float>(static_cast<double>(r1) + static_cast<double>(z4) * r1SE);
-    if (simR1 > 1.0) simR1 = 1.0f;
-    if (simR1 < -1.0) simR1 = -1.0f;
+    const float simSlope = static_cast<float>(static_cast<double>(slope) - z1 * static_cast<double>(slopeSE));
+    const float simSD = static_cast<float>(static_cast<double>(SD) + z3 * static_cast<double>(SDSE));
+    float simR1 = static_cast<float>(static_cast<double>(r1) + z4 * static_cast<double>(r1SE));
+    if (static_cast<double>(simR1) > 1.0) simR1 = 1.0f;
+    if (static_cast<double>(simR1) < -1.0) simR1 = -1.0f;
 
     float* y = scratch(Slot::SimMeanSeries, sizeOf(n));
-    simAutocorrVARDEN(rng, simR1, n, y);
+    standardisedAR1(simR1, n, deviates + 4, scratch(Slot::AutocorrNoise, sizeOf(n + kBurnIn)), y);
     for (int i = 0; i < n; ++i) {
-        y[i] = static_cast<float>((static_cast<double>(t[i]) * simSlope + static_cast<double>(simInt)) +
-                                  static_cast<double>(y[i]) * simSD);
+        y[i] = static_cast<float>((static_cast<double>(t[i]) * static_cast<double>(simSlope) +
+                                   static_cast<double>(simInt)) +
+                                  static_cast<double>(y[i]) * static_cast<double>(simSD));
         sum = sum + y[i];
     }
     return sum / static_cast<float>(n);
