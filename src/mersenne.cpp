@@ -40,6 +40,7 @@ void regenerate(Rng& rng) {
     const std::uint32_t y = (mt[Rng::kN - 1] & kUpperMask) | (mt[0] & kLowerMask);
     mt[Rng::kN - 1] = mt[kM - 1] ^ (y >> 1) ^ kMag01[y & 0x1U];
     rng.mti = 0;
+    ++rng.generation;
 }
 }  // namespace mt_detail
 

@@ -18,6 +18,13 @@ struct Rng {
     std::uint64_t nUniforms = 0;  // genrand outputs drawn so far
     std::uint64_t nNormals = 0;   // rnorm results returned so far
 
+    // Derived data, not part of the state: the count of regenerations, and
+    // the normal generator's coordinates of the words of the regeneration
+    // numbered coordGeneration.
+    std::uint64_t generation = 0;
+    std::uint64_t coordGeneration = ~std::uint64_t{0};
+    std::array<float, kN> coord{};
+
     // Equal when every later draw is equal: a cached deviate that has been
     // used up is not part of the state.
     bool operator==(const Rng& o) const {

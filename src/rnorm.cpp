@@ -40,6 +40,64 @@ inline float polarFactor(float w) {
     const double wd = static_cast<double>(w);
     return static_cast<float>(std::sqrt(-2.0 * std::log(wd) / wd));
 }
+
+// Fills rng.coord with polarCoordinate of every output of the current block.
+// The output is split into halves that convert exactly, so that their sum is
+// rounded once, as the direct conversion rounds; the loop vectorises.
+void refreshCoordinates(Rng& rng) {
+    if (rng.coordGeneration == rng.generation) return;
+    for (std::size_t k = 0; k < Rng::kN; ++k) {
+        const std::uint32_t u = mt_detail::temper(rng.mt[k]);
+        const float high = static_cast<float>(static_cast<std::int32_t>(u >> 16)) * 65536.0f;
+        const float low = static_cast<float>(static_cast<std::int32_t>(u & 0xffffU));
+        const float fU = high + low;
+        rng.coord[k] = static_cast<float>(2.0 * (static_cast<double>(fU) / 4294967295.0) - 1.0);
+    }
+    rng.coordGeneration = rng.generation;
+}
+
+// Draws polar attempts until `pairs` are accepted, keeping the coordinates
+// and radius of each accepted one (x1, x2 and w hold `pairs` entries; store
+// is false when only the draws matter).  Attempts inside one block read the
+// precomputed coordinates, and acceptance is counted without a branch.
+template <bool store>
+void acceptPairs(Rng& rng, int pairs, float* x1, float* x2, float* w) {
+    int accepted = 0;
+    while (accepted < pairs) {
+        if (rng.mti >= Rng::kN) mt_detail::regenerate(rng);
+        if (rng.mti <= Rng::kN - 2) {
+            refreshCoordinates(rng);
+            const float* c = rng.coord.data();
+            const int start = rng.mti;
+            int m = start;
+            while (accepted < pairs && m <= Rng::kN - 2) {
+                const float a = c[m];
+                const float b = c[m + 1];
+                const float r = polarRadius(a, b);
+                if constexpr (store) {
+                    x1[accepted] = a;
+                    x2[accepted] = b;
+                    w[accepted] = r;
+                }
+                accepted += r < 1.0f ? 1 : 0;
+                m += 2;
+            }
+            rng.nUniforms += static_cast<std::uint64_t>(m - start);
+            rng.mti = m;
+        } else {
+            // An attempt whose two outputs lie in two blocks.
+            const float a = polarCoordinate(genrandInline(rng));
+            const float b = polarCoordinate(genrandInline(rng));
+            const float r = polarRadius(a, b);
+            if constexpr (store) {
+                x1[accepted] = a;
+                x2[accepted] = b;
+                w[accepted] = r;
+            }
+            accepted += r < 1.0f ? 1 : 0;
+        }
+    }
+}
 }  // namespace
 
 void fillNormals(Rng& rng, float* out, int count) {
@@ -50,11 +108,11 @@ void fillNormals(Rng& rng, float* out, int count) {
         out[i++] = standard(rng.y2);
         rng.use_last = 0;
     }
-    constexpr int kBatch = 32;
+    constexpr int kBatch = 64;
     float x1[kBatch], x2[kBatch], w[kBatch];
     while (i < count) {
         const int pairs = std::min(kBatch, (count - i + 1) / 2);
-        for (int k = 0; k < pairs; ++k) acceptedPair(rng, x1[k], x2[k], w[k]);
+        acceptPairs<true>(rng, pairs, x1, x2, w);
         for (int k = 0; k < pairs; ++k) {
             const float f = polarFactor(w[k]);
             const float y1 = x1[k] * f;
@@ -76,10 +134,12 @@ void skipNormals(Rng& rng, std::uint64_t n) {
         ++rng.nNormals;
         --n;
     }
-    for (; n >= 2; n -= 2) {
-        float x1, x2, w;
-        acceptedPair(rng, x1, x2, w);
-        rng.nNormals += 2;
+    constexpr std::uint64_t kChunk = 1 << 20;
+    while (n >= 2) {
+        const std::uint64_t pairs = std::min(n / 2, kChunk);
+        acceptPairs<false>(rng, static_cast<int>(pairs), nullptr, nullptr, nullptr);
+        rng.nNormals += 2 * pairs;
+        n -= 2 * pairs;
     }
     if (n == 1) rnorm(rng, 0.0f, 1.0f);
 }
