@@ -109,14 +109,21 @@ void fillNormals(Rng& rng, float* out, int count) {
         rng.use_last = 0;
     }
     constexpr int kBatch = 64;
-    float x1[kBatch], x2[kBatch], w[kBatch];
+    float x1[kBatch], x2[kBatch], w[kBatch], f[kBatch];
+    double logW[kBatch];
     while (i < count) {
         const int pairs = std::min(kBatch, (count - i + 1) / 2);
         acceptPairs<true>(rng, pairs, x1, x2, w);
+        // The logarithms first, independent of one another; then the rest of
+        // each factor, which vectorises.
+        for (int k = 0; k < pairs; ++k) logW[k] = std::log(static_cast<double>(w[k]));
         for (int k = 0; k < pairs; ++k) {
-            const float f = polarFactor(w[k]);
-            const float y1 = x1[k] * f;
-            const float y2 = x2[k] * f;
+            const double wd = static_cast<double>(w[k]);
+            f[k] = static_cast<float>(std::sqrt(-2.0 * logW[k] / wd));
+        }
+        for (int k = 0; k < pairs; ++k) {
+            const float y1 = x1[k] * f[k];
+            const float y2 = x2[k] * f[k];
             out[i++] = standard(y1);
             if (i < count) {
                 out[i++] = standard(y2);

@@ -41,6 +41,8 @@ enum class Slot : int {
     AutocorrNoise,
     SimMeanSeries,
     SimMeanDeviates,
+    BatchDeviates,
+    BatchNoise,
     SeriesDeviates,
     VardenTA,
     VardenTB,

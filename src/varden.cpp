@@ -357,6 +357,102 @@ float simTimeSeriesMean(Rng& rng, int n, const float* t, float intercept, float 
     return sum / static_cast<float>(n);
 }
 
+namespace {
+// The inner simulations of one method call, several at a time.  The draws of
+// a batch are made in the order of the single simulations (each one's z1 .. z4
+// and noise, simulation after simulation); then every step of the
+// single-simulation arithmetic is applied to all simulations of the batch at
+// once, each lane rounding exactly as one simulation does.  Independent lanes
+// let the serial recursions and sums of different simulations overlap.
+class MeanBatch {
+public:
+    static constexpr int kLanes = 8;
+
+    struct Model {
+        const float* t;
+        float intercept, intSE, slope, slopeSE, SD, SDSE;
+    };
+
+    // means[l] = the mean simulation l of the batch would return, for
+    // `lanes` simulations (1 .. kLanes) of n points with models[l].
+    void run(Rng& rng, int n, const Model* models, int lanes, float r1, float r1SE, float* means) {
+        const int perSim = n + kBurnIn + 4;
+        const int steps = n + kBurnIn;
+        float* deviates = scratch(Slot::SimMeanDeviates, sizeOf(lanes * perSim));
+        fillNormals(rng, deviates, lanes * perSim);
+        float* dev = scratch(Slot::BatchDeviates, sizeOf(steps * kLanes));
+        float* e = scratch(Slot::BatchNoise, sizeOf(steps * kLanes));
+
+        float simInt[kLanes], simSlope[kLanes], simSD[kLanes], simR1[kLanes];
+        for (int l = 0; l < kLanes; ++l) {
+            if (l >= lanes) {
+                simInt[l] = simSlope[l] = simSD[l] = simR1[l] = 0.0f;
+                for (int i = 0; i < steps; ++i) dev[i * kLanes + l] = 0.0f;
+                continue;
+            }
+            const float* d = deviates + l * perSim;
+            const Model& m = models[l];
+            const double z1 = d[0], z2 = d[1], z3 = d[2], z4 = d[3];
+            const double shifted = static_cast<double>(m.intercept) + z1 * static_cast<double>(m.intSE);
+            const double spread = z2 * static_cast<double>(m.slopeSE);
+            simInt[l] = static_cast<float>(shifted + std::sqrt(static_cast<double>(n)) * spread);
+            simSlope[l] = static_cast<float>(static_cast<double>(m.slope) - z1 * static_cast<double>(m.slopeSE));
+            simSD[l] = static_cast<float>(static_cast<double>(m.SD) + z3 * static_cast<double>(m.SDSE));
+            float r = static_cast<float>(static_cast<double>(r1) + z4 * static_cast<double>(r1SE));
+            if (static_cast<double>(r) > 1.0) r = 1.0f;
+            if (static_cast<double>(r) < -1.0) r = -1.0f;
+            simR1[l] = r;
+            for (int i = 0; i < steps; ++i) dev[i * kLanes + l] = d[4 + i];
+        }
+
+        for (int l = 0; l < kLanes; ++l) e[l] = dev[l];
+        for (int i = 1; i < steps; ++i)
+            for (int l = 0; l < kLanes; ++l) {
+                const float carried = e[(i - 1) * kLanes + l] * simR1[l];
+                e[i * kLanes + l] = carried + dev[i * kLanes + l];
+            }
+
+        const float fn = static_cast<float>(n);
+        float sum[kLanes] = {};
+        for (int i = kBurnIn; i < steps; ++i)
+            for (int l = 0; l < kLanes; ++l) sum[l] = sum[l] + e[i * kLanes + l];
+        float mean[kLanes];
+        for (int l = 0; l < kLanes; ++l) mean[l] = sum[l] / fn;
+        // The standard deviation's first pass is the same sum, so its mean is
+        // the same value.
+        float squares[kLanes] = {};
+        for (int i = kBurnIn; i < steps; ++i)
+            for (int l = 0; l < kLanes; ++l) {
+                const float z = e[i * kLanes + l] - mean[l];
+                squares[l] = static_cast<float>(static_cast<double>(squares[l]) +
+                                                static_cast<double>(z) * static_cast<double>(z));
+            }
+        double scale[kLanes];
+        bool scaled[kLanes];
+        for (int l = 0; l < kLanes; ++l) {
+            const float var = squares[l] / static_cast<float>(n - 1);
+            const float fSD = static_cast<float>(std::sqrt(static_cast<double>(var)));
+            scaled[l] = fSD > 0.0f;
+            scale[l] = static_cast<double>(fSD);
+        }
+
+        float total[kLanes] = {};
+        for (int i = 0; i < n; ++i)
+            for (int l = 0; l < kLanes; ++l) {
+                const double centred =
+                    static_cast<double>(e[(kBurnIn + i) * kLanes + l]) - static_cast<double>(mean[l]);
+                const float noise = static_cast<float>(scaled[l] ? centred / scale[l] : centred);
+                const double t = l < lanes ? static_cast<double>(models[l].t[i]) : 0.0;
+                const float y = static_cast<float>(
+                    (t * static_cast<double>(simSlope[l]) + static_cast<double>(simInt[l])) +
+                    static_cast<double>(noise) * static_cast<double>(simSD[l]));
+                total[l] = total[l] + y;
+            }
+        for (int l = 0; l < lanes; ++l) means[l] = total[l] / fn;
+    }
+};
+}  // namespace
+
 long long vardenUniformCount(int nNA, int nNB) {
     return 2LL * kReplicates * (std::max(nNA, 0) + std::max(nNB, 0));
 }
@@ -410,15 +506,36 @@ void varden(Rng& rng, int nNA, int nNB, const float* pfY, float* pfNullModel, fl
     pfAutocorrModel[0] = autocorr(fStdE, n, kCorrectionCount);
     pfAutocorrModel[1] = autocorrStdErr(pfAutocorrModel[0], n);
 
+    // Simulation s of the call is the null model of inner simulation s / 2
+    // when s is even, its experimental model when s is odd.
+    const MeanBatch::Model nullModel{fTB, pfNullModel[0], pfNullModel[1], pfNullModel[2],
+                                     pfNullModel[3], pfNullModel[4], pfNullModel[5]};
+    const MeanBatch::Model expModel{fTB2, pfExpModel[0], pfExpModel[1], pfExpModel[2],
+                                    pfExpModel[3], pfExpModel[4], pfExpModel[5]};
+    if (nNB >= 1) {
+        MeanBatch batch;
+        MeanBatch::Model models[MeanBatch::kLanes];
+        for (int l = 0; l < MeanBatch::kLanes; ++l) models[l] = l % 2 == 0 ? nullModel : expModel;
+        float means[MeanBatch::kLanes];
+        const int nSims = 2 * std::max(nSimN, 0);
+        for (int first = 0; first < nSims; first += MeanBatch::kLanes) {
+            const int lanes = std::min(MeanBatch::kLanes, nSims - first);
+            batch.run(rng, nNB, models, lanes, pfAutocorrModel[0], pfAutocorrModel[1], means);
+            for (int l = 0; l < lanes; ++l) {
+                const int s = first + l;
+                (s % 2 == 0 ? fNullMeans : fExpMeans)[s / 2] = means[l];
+            }
+        }
+    } else {
+        // Without phase-B points every simulated mean is 0 / 0; the draws
+        // are made all the same.
+        skipNormals(rng, static_cast<std::uint64_t>(vardenNormalCount(nNB, nSimN)));
+        for (int i = 0; i < nSimN; ++i)
+            fNullMeans[i] = fExpMeans[i] = std::numeric_limits<float>::quiet_NaN();
+    }
     float sum1 = 0.0f;
     float sum2 = 0.0f;
     for (int i = 0; i < nSimN; ++i) {
-        fNullMeans[i] = simTimeSeriesMean(rng, nNB, fTB, pfNullModel[0], pfNullModel[1],
-                                          pfNullModel[2], pfNullModel[3], pfNullModel[4],
-                                          pfNullModel[5], pfAutocorrModel[0], pfAutocorrModel[1]);
-        fExpMeans[i] = simTimeSeriesMean(rng, nNB, fTB2, pfExpModel[0], pfExpModel[1],
-                                         pfExpModel[2], pfExpModel[3], pfExpModel[4],
-                                         pfExpModel[5], pfAutocorrModel[0], pfAutocorrModel[1]);
         sum1 = sum1 + fNullMeans[i];
         sum2 = sum2 + fExpMeans[i];
     }
