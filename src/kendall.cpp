@@ -35,22 +35,26 @@ struct PairCounts {
 PairCounts scanPairs(const float* data1, const float* data2, int n) {
     PairCounts c;
     for (int j = 0; j < n - 1; ++j) {
+        const float d1 = data1[j];
+        const float d2 = data2[j];
+        // Branch-free form of: a pair tied in neither variable (aa != 0)
+        // counts in n1 and n2 and moves S by the sign of aa (a NaN product
+        // counts as discordant); otherwise each variable counts the pair when
+        // it is not tied in it.
+        int is = 0, n1 = 0, n2 = 0;
         for (int k = j + 1; k < n; ++k) {
-            const float a1 = data1[j] - data1[k];
-            const float a2 = data2[j] - data2[k];
+            const float a1 = d1 - data1[k];
+            const float a2 = d2 - data2[k];
             const float aa = a1 * a2;
-            if (aa != 0.0f) {
-                ++c.n1;
-                ++c.n2;
-                if (aa > 0.0f)
-                    ++c.is;
-                else
-                    --c.is;
-            } else {
-                if (a1 != 0.0f) ++c.n1;
-                if (a2 != 0.0f) ++c.n2;
-            }
+            const int untied = aa != 0.0f;
+            const int up = aa > 0.0f;
+            n1 += untied | (a1 != 0.0f);
+            n2 += untied | (a2 != 0.0f);
+            is += up - (untied & (1 - up));
         }
+        c.is += is;
+        c.n1 += n1;
+        c.n2 += n2;
     }
     return c;
 }
@@ -68,9 +72,24 @@ float twoSidedP(float z) {
 // Sorted copy of data; the sizes of its runs of two or more equal values are
 // written to groups in ascending order of the tied value.  Returns their count.
 int tieGroups(const float* data, int n, Slot copySlot, float* groups) {
-    float* arr = scratch(copySlot, static_cast<std::size_t>(n));
-    std::copy(data, data + n, arr);
-    sortAscending(arr, n);
+    // Without NaNs the run lengths depend on the values alone, so any correct
+    // sort gives them, and data already in order needs none.
+    bool hasNaN = false;
+    bool ordered = true;
+    for (int i = 0; i < n; ++i) {
+        hasNaN |= std::isnan(data[i]);
+        if (i > 0 && data[i] < data[i - 1]) ordered = false;
+    }
+    const float* arr = data;
+    if (hasNaN || !ordered) {
+        float* copy = scratch(copySlot, static_cast<std::size_t>(n));
+        std::copy(data, data + n, copy);
+        if (hasNaN)
+            quicksort(copy, n);
+        else
+            std::sort(copy, copy + n);
+        arr = copy;
+    }
     int count = 0;
     int j = 0;
     while (j < n) {
