@@ -93,8 +93,9 @@ private:
         return status != ReadStatus::End;
     }
 
-    bool lengthsValid() const {
-        const auto valid = [](int n) { return n >= 1 && n <= kMaxPhaseLength; };
+    bool lengthsValid(Option option) const {
+        const int limit = maxPhaseLength(option);
+        const auto valid = [limit](int n) { return n >= 1 && n <= limit; };
         return lengthASet_ && lengthBSet_ && valid(model_.nA) && valid(model_.nB);
     }
 
@@ -106,11 +107,11 @@ private:
         if (!readParameters()) return false;
         scan_.discardLine();
 
-        if (!lengthsValid()) {
+        if (!lengthsValid(option)) {
             writeFormat(out_,
                         "\nERROR: N_A and N_B must be whole numbers from 1 to %d; "
                         "nothing was simulated\n\n",
-                        kMaxPhaseLength);
+                        maxPhaseLength(option));
             return true;
         }
 
@@ -137,6 +138,10 @@ private:
 };
 
 }  // namespace
+
+int maxPhaseLength(Option option) {
+    return option == Option::EffectSizes ? kMaxPhaseLengthEffectSizes : kMaxPhaseLengthVarden;
+}
 
 int runDialogue(Input& in, Output& out, int threads) {
     Dialogue dialogue(in, out, threads);

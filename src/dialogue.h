@@ -3,8 +3,15 @@
 
 #include "console.h"
 
-// The phase lengths a run accepts: from 1 to this many points each.
-inline constexpr int kMaxPhaseLength = 1000;
+#include "runs.h"
+
+// The phase lengths a run accepts: from 1 to this many points each.  The
+// work of a run grows with the square of the lengths (option 2: of every
+// bootstrap replicate), and these keep a run within minutes.
+inline constexpr int kMaxPhaseLengthEffectSizes = 1000;
+inline constexpr int kMaxPhaseLengthVarden = 100;
+
+int maxPhaseLength(Option option);
 
 // The whole program on the given console; returns the exit status.  It ends
 // after an invalid option, or when the input ends.  threads <= 0 uses all

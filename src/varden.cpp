@@ -35,6 +35,12 @@ float medianOfSmallest(float* arr, int n, int k) {
     return static_cast<float>((static_cast<double>(lo) + static_cast<double>(hi)) / 2.0);
 }
 
+bool hasNaN(const float* x, int n) {
+    for (int i = 0; i < n; ++i)
+        if (std::isnan(x[i])) return true;
+    return false;
+}
+
 // Index in 0 .. n-1 from one generator output.
 inline int resampleIndex(Rng& rng, int n) {
     return static_cast<int>(genrandInline(rng) % static_cast<std::uint32_t>(n));
@@ -71,15 +77,16 @@ namespace {
 // the phase's points, so with distinct times each finite pair slope of a
 // resample is the slope of a pair of distinct phase points, taken c_a * c_b
 // times when the points were drawn c_a and c_b times, and every other pair
-// has equal times.  When the phase's pair slopes, observations and times
-// have a unique sorted order (no zero, no NaN) and no slope above the
-// sentinel, the medians of a resample are read off the sorted phase values by
-// counting, and equal what sorting the resample gives.
+// has equal times.  When no slope, observation or time is NaN and no slope
+// lies above the sentinel, the medians of a resample are read off the sorted
+// phase values by counting: they equal what sorting the resample gives, up to
+// the sign of a zero.  The bootstrap uses the replicates only through the
+// discard test and standard deviations, which a zero's sign cannot change.
 class ResampleFit {
 public:
     bool prepare(const float* pfX, const float* pfY, int nN) {
         n_ = nN;
-        if (nN < 2 || !orderIsUnique(pfX, nN) || !orderIsUnique(pfY, nN)) return false;
+        if (nN < 2 || hasNaN(pfX, nN) || hasNaN(pfY, nN)) return false;
         pairs_.clear();
         for (int a = 0; a < nN - 1; ++a) {
             for (int b = a + 1; b < nN; ++b) {
@@ -89,7 +96,7 @@ public:
                 const float slope = static_cast<float>(
                     (static_cast<double>(pfY[b]) - static_cast<double>(pfY[a])) /
                     (static_cast<double>(pfX[b]) - static_cast<double>(pfX[a])));
-                if (!(std::fabs(slope) > 0.0f) || !(slope <= kSentinel)) return false;
+                if (!(slope <= kSentinel)) return false;
                 pairs_.push_back({slope, a, b});
             }
         }
