@@ -19,8 +19,8 @@ const char kWarning[] =
 
 class Dialogue {
 public:
-    Dialogue(Input& in, Output& out, int threads)
-        : scan_(in), out_(out), threads_(threads > 0 ? threads : defaultThreadCount()) {}
+    Dialogue(Input& in, Output& out, int threads, const RunFn& run)
+        : scan_(in), out_(out), threads_(threads > 0 ? threads : defaultThreadCount()), run_(run) {}
 
     int run() {
         model_.fAR1 = 0.0f;
@@ -116,7 +116,7 @@ private:
         }
 
         prompt("\nSimulating cases");
-        std::vector<StatisticRow> rows = simulateRun(option, model_, rng_, threads_, [this] {
+        std::vector<StatisticRow> rows = run_(option, model_, rng_, threads_, [this] {
             writeText(out_, ".");
             out_.flush();
         });
@@ -131,6 +131,7 @@ private:
     Scanner scan_;
     Output& out_;
     int threads_;
+    const RunFn& run_;
     ModelParameters model_;
     bool lengthASet_ = false;
     bool lengthBSet_ = false;
@@ -143,7 +144,7 @@ int maxPhaseLength(Option option) {
     return option == Option::EffectSizes ? kMaxPhaseLengthEffectSizes : kMaxPhaseLengthVarden;
 }
 
-int runDialogue(Input& in, Output& out, int threads) {
-    Dialogue dialogue(in, out, threads);
+int runDialogue(Input& in, Output& out, int threads, const RunFn& run) {
+    Dialogue dialogue(in, out, threads, run);
     return dialogue.run();
 }

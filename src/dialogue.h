@@ -3,6 +3,9 @@
 
 #include "console.h"
 
+#include <functional>
+#include <vector>
+
 #include "runs.h"
 
 // The phase lengths a run accepts: from 1 to this many points each.  The
@@ -13,7 +16,12 @@ inline constexpr int kMaxPhaseLengthVarden = 100;
 
 int maxPhaseLength(Option option);
 
+// What performs one run: simulateRun, or a stand-in where only the dialogue
+// is under test.
+using RunFn = std::function<std::vector<StatisticRow>(Option, const ModelParameters&, Rng&, int,
+                                                      const ProgressFn&)>;
+
 // The whole program on the given console; returns the exit status.  It ends
 // after an invalid option, or when the input ends.  threads <= 0 uses all
 // hardware threads.
-int runDialogue(Input& in, Output& out, int threads = 0);
+int runDialogue(Input& in, Output& out, int threads = 0, const RunFn& run = simulateRun);
