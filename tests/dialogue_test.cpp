@@ -278,6 +278,53 @@ TEST(Dialogue, InvalidPhaseLengthsReturnToPressEnter) {
     }
 }
 
+struct RecordedRun {
+    Option option;
+    ModelParameters model;
+};
+
+// Stands in for the simulation: records what it was asked to run and returns
+// one row of zeros, so that long series cost nothing.
+RunFn recorder(std::vector<RecordedRun>& runs) {
+    return [&runs](Option option, const ModelParameters& model, Rng&, int, const ProgressFn& dot) {
+        runs.push_back({option, model});
+        for (int i = 0; i < 3; ++i) dot();
+        StatisticRow row;
+        row.format = "ROW   \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n";
+        row.values.assign(static_cast<std::size_t>(iterationsOf(option)), 0.0f);
+        return std::vector<StatisticRow>{row};
+    };
+}
+
+TEST(Dialogue, PhaseLengthLimitsDependOnTheOption) {
+    struct Case {
+        const char* option;
+        int nA;
+        int nB;
+        bool accepted;
+    };
+    for (const Case c : {Case{"1", 1, 1, true}, Case{"1", 1000, 1000, true}, Case{"1", 1001, 1, false},
+                         Case{"1", 1, 1001, false}, Case{"2", 1, 1, true}, Case{"2", 100, 100, true},
+                         Case{"2", 101, 1, false}, Case{"2", 1, 101, false}, Case{"2", 0, 5, false}}) {
+        const std::string lengths = std::to_string(c.nA) + " " + std::to_string(c.nB);
+        SCOPED_TRACE(std::string("option ") + c.option + ", lengths " + lengths);
+        std::vector<RecordedRun> runs;
+        StringInput in(std::string(c.option) + "\n\n" + lengths + " 0 0 0 1 1 0.5\n");
+        StringOutput out;
+        EXPECT_EQ(runDialogue(in, out, 1, recorder(runs)), 0);
+        ASSERT_EQ(runs.size(), c.accepted ? 1u : 0u);
+        if (c.accepted) {
+            EXPECT_EQ(runs[0].option, c.option[0] == '1' ? Option::EffectSizes : Option::Varden);
+            EXPECT_EQ(runs[0].model.nA, c.nA);
+            EXPECT_EQ(runs[0].model.nB, c.nB);
+            const std::string nSim = c.option[0] == '1' ? "10000" : "1000";
+            EXPECT_NE(out.text().find(kSimulating + "...\n\nN_SIM\t " + nSim + "\t"), std::string::npos);
+        } else {
+            EXPECT_EQ(count(out.text(), "\nERROR: "), 1);
+        }
+    }
+}
+
 TEST(Dialogue, ThreadCountDoesNotChangeTheOutput) {
     const std::string input = "1\n" + kRunMa + "\n7 5 -0.2 2 0.3 1.5 0.5 0.6\n" + kRunAr;
     const std::string reference = runSession(input, 1).out;
