@@ -6,8 +6,9 @@
 // so a series has 2n points) and report the complexity in n.
 //
 // By default every benchmark runs for at least 0.1 s, which keeps the whole
-// run to about half a minute on an idle two-core machine; pass --benchmark_min_time=<seconds> for steadier
-// figures and --benchmark_filter=<regex> to pick benchmarks.
+// run to about half a minute on an idle two-core machine.  Pass
+// --benchmark_min_time=<seconds> for steadier figures and
+// --benchmark_filter=<regex> to pick benchmarks.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
