@@ -63,6 +63,15 @@ void refreshCoordinates(Rng& rng) {
 template <bool store>
 void acceptPairs(Rng& rng, int pairs, float* x1, float* x2, float* w) {
     int accepted = 0;
+    const auto attempt = [&](float a, float b) {
+        const float r = polarRadius(a, b);
+        if constexpr (store) {
+            x1[accepted] = a;
+            x2[accepted] = b;
+            w[accepted] = r;
+        }
+        accepted += r < 1.0f ? 1 : 0;
+    };
     while (accepted < pairs) {
         if (rng.mti >= Rng::kN) mt_detail::regenerate(rng);
         if (rng.mti <= Rng::kN - 2) {
@@ -70,31 +79,13 @@ void acceptPairs(Rng& rng, int pairs, float* x1, float* x2, float* w) {
             const float* c = rng.coord.data();
             const int start = rng.mti;
             int m = start;
-            while (accepted < pairs && m <= Rng::kN - 2) {
-                const float a = c[m];
-                const float b = c[m + 1];
-                const float r = polarRadius(a, b);
-                if constexpr (store) {
-                    x1[accepted] = a;
-                    x2[accepted] = b;
-                    w[accepted] = r;
-                }
-                accepted += r < 1.0f ? 1 : 0;
-                m += 2;
-            }
+            for (; accepted < pairs && m <= Rng::kN - 2; m += 2) attempt(c[m], c[m + 1]);
             rng.nUniforms += static_cast<std::uint64_t>(m - start);
             rng.mti = m;
         } else {
             // An attempt whose two outputs lie in two blocks.
             const float a = polarCoordinate(genrandInline(rng));
-            const float b = polarCoordinate(genrandInline(rng));
-            const float r = polarRadius(a, b);
-            if constexpr (store) {
-                x1[accepted] = a;
-                x2[accepted] = b;
-                w[accepted] = r;
-            }
-            accepted += r < 1.0f ? 1 : 0;
+            attempt(a, polarCoordinate(genrandInline(rng)));
         }
     }
 }
