@@ -63,7 +63,7 @@ void runBlocks(Rng& rng, int nIter, int blockSize, int threads, Compute compute,
             {
                 std::unique_lock lock(mutex);
                 published.wait(lock, [&] { return nPublished > b; });
-                local = starts[static_cast<std::size_t>(b)];
+                local.restore(starts[static_cast<std::size_t>(b)]);
             }
             compute(local, firstOf(b), countOf(b));
             {
@@ -96,7 +96,7 @@ void runBlocks(Rng& rng, int nIter, int blockSize, int threads, Compute compute,
     for (int b = 0; b < nBlocks; ++b) {
         {
             std::lock_guard lock(mutex);
-            starts[static_cast<std::size_t>(b)] = rng;
+            starts[static_cast<std::size_t>(b)] = rng.snapshot();
             ++nPublished;
         }
         published.notify_all();

@@ -13,7 +13,6 @@ enum class Slot : int {
     ErrorProcess,
     SeriesErrors,
     Median,
-    SortedFast,
     KendallCopy1,
     KendallCopy2,
     KendallTies1,
