@@ -25,20 +25,22 @@ void lsgenrand(Rng& rng, const std::uint32_t* seed_array) {
 }
 
 namespace mt_detail {
+namespace {
+// The recurrence's matrix term, mag01[y & 1], without a table lookup.
+inline std::uint32_t twist(std::uint32_t y) {
+    return (y >> 1) ^ ((0U - (y & 0x1U)) & kMag01[1]);
+}
+}  // namespace
+
 void regenerate(Rng& rng) {
     if (rng.mti == Rng::kN + 1) sgenrand(rng, kDefaultSeed);
-    auto& mt = rng.mt;
+    std::uint32_t* mt = rng.mt.data();
     int kk = 0;
-    for (; kk < Rng::kN - kM; ++kk) {
-        const std::uint32_t y = (mt[kk] & kUpperMask) | (mt[kk + 1] & kLowerMask);
-        mt[kk] = mt[kk + kM] ^ (y >> 1) ^ kMag01[y & 0x1U];
-    }
-    for (; kk < Rng::kN - 1; ++kk) {
-        const std::uint32_t y = (mt[kk] & kUpperMask) | (mt[kk + 1] & kLowerMask);
-        mt[kk] = mt[kk + (kM - Rng::kN)] ^ (y >> 1) ^ kMag01[y & 0x1U];
-    }
-    const std::uint32_t y = (mt[Rng::kN - 1] & kUpperMask) | (mt[0] & kLowerMask);
-    mt[Rng::kN - 1] = mt[kM - 1] ^ (y >> 1) ^ kMag01[y & 0x1U];
+    for (; kk < Rng::kN - kM; ++kk)
+        mt[kk] = mt[kk + kM] ^ twist((mt[kk] & kUpperMask) | (mt[kk + 1] & kLowerMask));
+    for (; kk < Rng::kN - 1; ++kk)
+        mt[kk] = mt[kk + (kM - Rng::kN)] ^ twist((mt[kk] & kUpperMask) | (mt[kk + 1] & kLowerMask));
+    mt[Rng::kN - 1] = mt[kM - 1] ^ twist((mt[Rng::kN - 1] & kUpperMask) | (mt[0] & kLowerMask));
     rng.mti = 0;
     ++rng.generation;
 }
