@@ -44,7 +44,7 @@ inline float polarFactor(float w) {
 // Fills rng.coord with polarCoordinate of every output of the current block.
 // The output is split into halves that convert exactly, so that their sum is
 // rounded once, as the direct conversion rounds; the loop vectorises.
-void refreshCoordinates(Rng& rng) {
+[[gnu::target_clones("avx2", "default")]] void refreshCoordinates(Rng& rng) {
     if (rng.coordGeneration == rng.generation) return;
     for (std::size_t k = 0; k < Rng::kN; ++k) {
         const std::uint32_t u = mt_detail::temper(rng.mt[k]);
@@ -141,7 +141,7 @@ inline bool accepts(std::uint32_t u1, std::uint32_t u2) {
 
 // Draws attempts until `pairs` are accepted, deciding acceptance only.  The
 // attempts of a block are decided together, in loops that vectorise.
-void skipPairs(Rng& rng, std::uint64_t pairs) {
+[[gnu::target_clones("avx2", "default")]] void skipPairs(Rng& rng, std::uint64_t pairs) {
     std::uint64_t accepted = 0;
     alignas(16) double unit[Rng::kN];
     alignas(16) double radius[Rng::kN / 2];
