@@ -8,3 +8,7 @@ float median(const float* pfX, int nN);
 
 // The same value for an array the caller may reorder; avoids the copy.
 float medianInPlace(float* arr, int nN);
+
+// Median of the k smallest of the n values of arr (1 <= k <= n), for an array
+// whose sorted order is unique (see orderIsUnique); arr is reordered.
+float medianOfSmallestUnique(float* arr, int n, int k);

@@ -23,16 +23,9 @@ std::size_t sizeOf(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
 // the median of its first k entries gives it.  arr may be reordered.
 float medianOfSmallest(float* arr, int n, int k) {
     if (k < 1) return std::numeric_limits<float>::quiet_NaN();
-    if (!orderIsUnique(arr, n)) {
-        quicksort(arr, n);
-        return median(arr, k);
-    }
-    const int upper = k / 2;
-    std::nth_element(arr, arr + upper, arr + n);
-    const float hi = arr[upper];
-    if (k % 2 == 1) return hi;
-    const float lo = *std::max_element(arr, arr + upper);
-    return static_cast<float>((static_cast<double>(lo) + static_cast<double>(hi)) / 2.0);
+    if (orderIsUnique(arr, n)) return medianOfSmallestUnique(arr, n, k);
+    quicksort(arr, n);
+    return median(arr, k);
 }
 
 bool hasNaN(const float* x, int n) {
