@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "effectsizes.h"
@@ -39,11 +40,14 @@ void runBlocks(Rng& rng, int nIter, int blockSize, int threads, Compute compute,
     const auto firstOf = [&](int b) { return b * blockSize; };
     const auto countOf = [&](int b) { return std::min(blockSize, nIter - b * blockSize); };
 
-    if (threads <= 1 || nBlocks <= 1) {
+    const auto sequential = [&] {
         for (int b = 0; b < nBlocks; ++b) {
             compute(rng, firstOf(b), countOf(b));
             for (int i = firstOf(b); i < firstOf(b) + countOf(b); ++i) collect(i);
         }
+    };
+    if (threads <= 1 || nBlocks <= 1) {
+        sequential();
         return;
     }
 
@@ -76,7 +80,15 @@ void runBlocks(Rng& rng, int nIter, int blockSize, int threads, Compute compute,
 
     std::vector<std::thread> pool;
     pool.reserve(static_cast<std::size_t>(threads));
-    for (int t = 0; t < threads; ++t) pool.emplace_back(worker);
+    try {
+        for (int t = 0; t < threads; ++t) pool.emplace_back(worker);
+    } catch (const std::system_error&) {
+        // Fewer workers only take longer; without any, the run is sequential.
+    }
+    if (pool.empty()) {
+        sequential();
+        return;
+    }
 
     int nCollected = 0;  // blocks whose iterations have been collected
     const auto collectReady = [&](bool wait) {
