@@ -4,6 +4,12 @@
 #include <cmath>
 
 namespace {
+// The polar method's factor sqrt(-2 ln w / w) in double, rounded to float,
+// from ln w.
+inline float polarFactor(double logW, float w) {
+    return static_cast<float>(std::sqrt(-2.0 * logW / static_cast<double>(w)));
+}
+
 // Draws attempts until one is accepted; returns its coordinates and radius.
 inline void acceptedPair(Rng& rng, float& x1, float& x2, float& w) {
     do {
@@ -23,8 +29,7 @@ float rnorm(Rng& rng, float m, float s) {
     } else {
         float x1, x2, w;
         acceptedPair(rng, x1, x2, w);
-        const double wd = static_cast<double>(w);
-        const float f = static_cast<float>(std::sqrt(-2.0 * std::log(wd) / wd));
+        const float f = polarFactor(std::log(static_cast<double>(w)), w);
         y1 = x1 * f;
         rng.y2 = x2 * f;
         rng.use_last = 1;
@@ -35,11 +40,6 @@ float rnorm(Rng& rng, float m, float s) {
 namespace {
 // A standard deviate as rnorm(0, 1) returns it.
 inline float standard(float y) { return static_cast<float>(0.0 + 1.0 * static_cast<double>(y)); }
-
-inline float polarFactor(float w) {
-    const double wd = static_cast<double>(w);
-    return static_cast<float>(std::sqrt(-2.0 * std::log(wd) / wd));
-}
 
 // Fills rng.coord with polarCoordinate of every output of the current block.
 // The output is split into halves that convert exactly, so that their sum is
@@ -108,10 +108,7 @@ void fillNormals(Rng& rng, float* out, int count) {
         // The logarithms first, independent of one another; then the rest of
         // each factor, which vectorises.
         for (int k = 0; k < pairs; ++k) logW[k] = std::log(static_cast<double>(w[k]));
-        for (int k = 0; k < pairs; ++k) {
-            const double wd = static_cast<double>(w[k]);
-            f[k] = static_cast<float>(std::sqrt(-2.0 * logW[k] / wd));
-        }
+        for (int k = 0; k < pairs; ++k) f[k] = polarFactor(logW[k], w[k]);
         for (int k = 0; k < pairs; ++k) {
             const float y1 = x1[k] * f[k];
             const float y2 = x2[k] * f[k];
