@@ -1,7 +1,6 @@
 #include "console.h"
 
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
@@ -224,7 +223,6 @@ ReadStatus Scanner::readFloat(float& value) {
     const long long scaled = hex ? 4 * shift + exponent : shift + exponent;
     const std::string text = sign + (hex ? "0x0." : "0.") + mantissa.text() + (hex ? "p" : "e") +
                              std::to_string(scaled);
-    errno = 0;
     value = std::strtof(text.c_str(), nullptr);
     return ReadStatus::Ok;
 }
