@@ -22,6 +22,7 @@
 #include "median.h"
 #include "mersenne.h"
 #include "quicksort.h"
+#include "report.h"
 #include "rnorm.h"
 #include "simulate.h"
 #include "varden.h"
@@ -43,18 +44,15 @@ Rng seeded(std::uint32_t seed = kSeed) {
 
 // A model with a level change, so the phases differ and the effect sizes and
 // the method take their usual branches.
-struct Model {
-    float fB1 = 0.0f;
-    float fB2 = 1.0f;
-    float fB3 = 0.0f;
-    float fSA = 1.0f;
-    float fSB = 1.0f;
-    float fAR1 = 0.0f;
-    float fMA1 = 0.0f;
-};
+ModelParameters levelChange() {
+    ModelParameters m;
+    m.fB2 = 1.0f;
+    m.fSA = m.fSB = 1.0f;
+    return m;
+}
 
 // One series of nA + nB points from the model, drawn from a fixed seed.
-std::vector<float> series(int nA, int nB, const Model& m = {}, std::uint32_t seed = kSeed) {
+std::vector<float> series(int nA, int nB, const ModelParameters& m = levelChange(), std::uint32_t seed = kSeed) {
     Rng rng = seeded(seed);
     std::vector<float> y(static_cast<std::size_t>(nA + nB));
     simABTimeSeries(rng, nA, nB, m.fB1, m.fB2, m.fB3, m.fSA, m.fSB, m.fAR1, m.fMA1, y.data());
@@ -140,7 +138,7 @@ BENCHMARK(BM_SkipNormals)->RangeMultiplier(16)->Range(1 << 10, 1 << 22)->Complex
 void BM_SimABTimeSeries_WhiteNoise(benchmark::State& state) {
     const int n = lengthArg(state);
     Rng rng = seeded();
-    const Model m;
+    const ModelParameters m = levelChange();
     std::vector<float> y(static_cast<std::size_t>(2 * n));
     for (auto _ : state) {
         simABTimeSeries(rng, n, n, m.fB1, m.fB2, m.fB3, m.fSA, m.fSB, m.fAR1, m.fMA1, y.data());
@@ -154,7 +152,7 @@ BENCHMARK(BM_SimABTimeSeries_WhiteNoise)->Apply(phaseLengths)->Complexity(benchm
 void BM_SimABTimeSeries_AR1(benchmark::State& state) {
     const int n = lengthArg(state);
     Rng rng = seeded();
-    Model m;
+    ModelParameters m = levelChange();
     m.fAR1 = 0.5f;
     std::vector<float> y(static_cast<std::size_t>(2 * n));
     for (auto _ : state) {
@@ -297,7 +295,7 @@ BENCHMARK(BM_Pltau)->Apply(phaseLengths)->Complexity(benchmark::oNSquared);
 // A baseline with a steep trend, so that the Theil-Sen correction is taken.
 void BM_Pltau_TrendCorrected(benchmark::State& state) {
     const int n = lengthArg(state);
-    Model m;
+    ModelParameters m = levelChange();
     m.fB1 = 1.0f;
     const std::vector<float> y = series(n, n, m);
     const std::vector<float> t = timePoints(n);
