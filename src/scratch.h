@@ -38,7 +38,6 @@ enum class Slot : int {
     BootSlopes,
     BootSD,
     AutocorrNoise,
-    SimMeanSeries,
     SimMeanDeviates,
     BatchDeviates,
     BatchNoise,

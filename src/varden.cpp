@@ -294,10 +294,11 @@ float autocorrStdErr(float /*r1*/, int nN) {
     return static_cast<float>(std::sqrt((n - 2.0) * (n - 2.0) / ((n - 1.0) * n * n)));
 }
 
-namespace {
-// The AR(1) recursion of coefficient r1 over n + 50 given standard deviates,
-// burn-in dropped, standardised; e holds n + 50 floats of working space.
-void standardisedAR1(float r1, int n, const float* deviates, float* e, float* y) {
+void simAutocorrVARDEN(Rng& rng, float r1, int n, float* y) {
+    if (n < 1) return;
+    float* deviates = scratch(Slot::SimMeanDeviates, sizeOf(n + kBurnIn));
+    fillNormals(rng, deviates, n + kBurnIn);
+    float* e = scratch(Slot::AutocorrNoise, sizeOf(n + kBurnIn));
     e[0] = deviates[0];
     for (int i = 1; i < n + kBurnIn; ++i) {
         const float carried = e[i - 1] * r1;
@@ -315,46 +316,6 @@ void standardisedAR1(float r1, int n, const float* deviates, float* e, float* y)
         e[kBurnIn + i] = static_cast<float>(scale ? centred / static_cast<double>(fSD) : centred);
         y[i] = e[kBurnIn + i];
     }
-}
-}  // namespace
-
-void simAutocorrVARDEN(Rng& rng, float r1, int n, float* y) {
-    if (n < 1) return;
-    float* deviates = scratch(Slot::SimMeanDeviates, sizeOf(n + kBurnIn));
-    fillNormals(rng, deviates, n + kBurnIn);
-    standardisedAR1(r1, n, deviates, scratch(Slot::AutocorrNoise, sizeOf(n + kBurnIn)), y);
-}
-
-float simTimeSeriesMean(Rng& rng, int n, const float* t, float intercept, float intSE,
-                        float slope, float slopeSE, float SD, float SDSE, float r1, float r1SE) {
-    if (n < 1) return std::numeric_limits<float>::quiet_NaN();
-    // z1 .. z4, then the n + 50 deviates of the noise.
-    float* deviates = scratch(Slot::SimMeanDeviates, sizeOf(n + kBurnIn + 4));
-    fillNormals(rng, deviates, n + kBurnIn + 4);
-    const double z1 = deviates[0];
-    const double z2 = deviates[1];
-    const double z3 = deviates[2];
-    const double z4 = deviates[3];
-
-    float sum = 0.0f;
-    const double shifted = static_cast<double>(intercept) + z1 * static_cast<double>(intSE);
-    const double spread = z2 * static_cast<double>(slopeSE);
-    const float simInt = static_cast<float>(shifted + std::sqrt(static_cast<double>(n)) * spread);
-    const float simSlope = static_cast<float>(static_cast<double>(slope) - z1 * static_cast<double>(slopeSE));
-    const float simSD = static_cast<float>(static_cast<double>(SD) + z3 * static_cast<double>(SDSE));
-    float simR1 = static_cast<float>(static_cast<double>(r1) + z4 * static_cast<double>(r1SE));
-    if (static_cast<double>(simR1) > 1.0) simR1 = 1.0f;
-    if (static_cast<double>(simR1) < -1.0) simR1 = -1.0f;
-
-    float* y = scratch(Slot::SimMeanSeries, sizeOf(n));
-    standardisedAR1(simR1, n, deviates + 4, scratch(Slot::AutocorrNoise, sizeOf(n + kBurnIn)), y);
-    for (int i = 0; i < n; ++i) {
-        y[i] = static_cast<float>((static_cast<double>(t[i]) * static_cast<double>(simSlope) +
-                                   static_cast<double>(simInt)) +
-                                  static_cast<double>(y[i]) * static_cast<double>(simSD));
-        sum = sum + y[i];
-    }
-    return sum / static_cast<float>(n);
 }
 
 namespace {
@@ -452,6 +413,16 @@ public:
     }
 };
 }  // namespace
+
+float simTimeSeriesMean(Rng& rng, int n, const float* t, float intercept, float intSE,
+                        float slope, float slopeSE, float SD, float SDSE, float r1, float r1SE) {
+    if (n < 1) return std::numeric_limits<float>::quiet_NaN();
+    const MeanBatch::Model model{t, intercept, intSE, slope, slopeSE, SD, SDSE};
+    float mean;
+    MeanBatch().run(rng, n, &model, 1, r1, r1SE, &mean);
+    return mean;
+}
+
 
 long long vardenUniformCount(int nNA, int nNB) {
     return 2LL * kReplicates * (std::max(nNA, 0) + std::max(nNB, 0));
