@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "kendall.h"
 #include "median.h"
@@ -74,6 +75,11 @@ void mpd(int nNA, int nNB, const float* y, float* d, float* r) {
 }
 
 void ecl(int nA, int nB, const float* y, float* x) {
+    // Each baseline half needs a point: without two there is no line.
+    if (nA < 2) {
+        *x = std::numeric_limits<float>::quiet_NaN();
+        return;
+    }
     const int total = std::max(nA, 0) + std::max(nB, 0);
     float* t = scratch(Slot::EclTime, sizeOf(total));
     for (int i = 0; i < total; ++i) t[i] = static_cast<float>(i + 1);
@@ -156,10 +162,81 @@ private:
     std::vector<float> table_;
 };
 
+// From this many points on, n^n exceeds the float range and the float sum
+// below would give 0 or NaN; such designs take the double evaluation.
+constexpr int kFirstDoubleEvaluatedLength = 27;
+
+// The same probability in double precision, without overflow for any length:
+//   p(k) = sum over m of w_m * T_m(k),
+//   w_m = (m/n)^nA - ((m-1)/n)^nA, the chance that the phase-A maximum is m,
+//   T_m(k) = sum over i = k..nB of C(nB, i) q^i (1-q)^(nB-i), q = (n-m)/n,
+// each binomial term taken through logarithms; m and i ascend, the sum is
+// clamped to [0, 1] and rounded to float once.  A zero power is the factor 1
+// and a term with q = 0 and i > 0 is 0.
+void exactNonOverlapPValues(int nA, int nB, const int* ks, int count, float* out) {
+    const int n = nA + nB;
+    const std::size_t terms = sizeOf(nB + 1);
+    std::vector<double> logComb(terms);
+    for (int i = 0; i <= nB; ++i)
+        logComb[static_cast<std::size_t>(i)] = std::lgamma(static_cast<double>(nB) + 1.0) -
+                                               std::lgamma(static_cast<double>(i) + 1.0) -
+                                               std::lgamma(static_cast<double>(nB - i) + 1.0);
+    std::vector<double> sums(sizeOf(count), 0.0);
+    std::vector<double> term(terms);
+    for (int m = 1; m <= n; ++m) {
+        const double w = std::pow(static_cast<double>(m) / n, static_cast<double>(nA)) -
+                         std::pow(static_cast<double>(m - 1) / n, static_cast<double>(nA));
+        const double q = static_cast<double>(n - m) / n;
+        const double logQ = std::log(q);
+        const double logRest = std::log1p(-q);
+        // Terms that are exactly 0 change no sum: only lo..hi are added.
+        int lo = nB + 1, hi = -1;
+        for (int i = 0; i <= nB; ++i) {
+            double e = logComb[static_cast<std::size_t>(i)];
+            double t;
+            if (i > 0 && q == 0.0) {
+                t = 0.0;
+            } else {
+                if (i > 0) e = e + static_cast<double>(i) * logQ;
+                if (nB - i > 0) e = e + static_cast<double>(nB - i) * logRest;
+                t = std::exp(e);
+            }
+            term[static_cast<std::size_t>(i)] = t;
+            if (t != 0.0) {
+                lo = std::min(lo, i);
+                hi = i;
+            }
+        }
+        // Four tails at a time, each still added in ascending i: a lane adds
+        // 0 until its own first term, which leaves its sum exactly 0.
+        for (int c = 0; c < count; c += 4) {
+            const int lanes = std::min(4, count - c);
+            int first[4];
+            int from = hi + 1;
+            for (int j = 0; j < 4; ++j) {
+                first[j] = j < lanes ? std::max(ks[c + j], lo) : hi + 1;
+                from = std::min(from, first[j]);
+            }
+            double tail[4] = {0.0, 0.0, 0.0, 0.0};
+            for (int i = from; i <= hi; ++i) {
+                const double t = term[static_cast<std::size_t>(i)];
+                for (int j = 0; j < 4; ++j) tail[j] += i >= first[j] ? t : 0.0;
+            }
+            for (int j = 0; j < lanes; ++j) sums[static_cast<std::size_t>(c + j)] += w * tail[j];
+        }
+    }
+    for (int c = 0; c < count; ++c)
+        out[c] = static_cast<float>(std::clamp(sums[static_cast<std::size_t>(c)], 0.0, 1.0));
+}
+
 // The p-value's sum for every k in ks, using tabulated coefficients and
 // powers; every term is formed and added exactly as in the definition.
 void nonOverlapPValues(int nA, int nB, const int* ks, int count, float* out) {
     const int n = nA + nB;
+    if (n >= kFirstDoubleEvaluatedLength) {
+        exactNonOverlapPValues(nA, nB, ks, count, out);
+        return;
+    }
     std::vector<float> combA(sizeOf(nA + 1));
     std::vector<float> combB(sizeOf(nB + 1));
     for (int r = 1; r <= nA; ++r) combA[static_cast<std::size_t>(r)] = comb(nA, r);

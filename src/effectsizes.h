@@ -13,7 +13,8 @@ void tauu(int nA, int nB, const float* y, float* x, float* p);
 // Mean phase difference as a standardised difference d and as r.
 void mpd(int nNA, int nNB, const float* y, float* d, float* r);
 
-// Extended celeration line index, from -1 to 1.
+// Extended celeration line index, from -1 to 1; NaN for a baseline of fewer
+// than two points, which has no line.
 void ecl(int nA, int nB, const float* y, float* x);
 
 // n! in single precision; 1 for n <= 0.
@@ -23,8 +24,9 @@ float factorial(int n);
 float comb(int n, int k);
 
 // Exact one-sided p-value of at least k of nB phase-B points above the
-// phase-A maximum.  Once the running numerator is NaN it stays NaN, so the
-// summation stops there.
+// phase-A maximum.  Up to 26 points it is the single-precision term-by-term
+// sum; from 27 points, where n^n overflows a float, the same probability is
+// evaluated in double precision and rounded once.
 float pndPValue(int nA, int nB, int k);
 
 // The p-values of every k from 0 to nB for fixed phase lengths, formed once.
