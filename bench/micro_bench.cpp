@@ -20,6 +20,8 @@
 #include "effectsizes.h"
 #include "kendall.h"
 #include "median.h"
+#include "phasefit.h"
+#include "phasemeans.h"
 #include "mersenne.h"
 #include "quicksort.h"
 #include "report.h"
@@ -30,6 +32,13 @@
 namespace {
 
 constexpr std::uint32_t kSeed = 7487;
+
+// Working storage, owned here as a worker owns its own and reused by every
+// call of a benchmark.
+EffectSizeWorkspace effectWs;
+PhaseFitWorkspace fitWs;
+VardenWorkspace vardenWs;
+Buffer copyBuffer;
 
 // Phase lengths swept by the series benchmarks: 5, 10, ..., 30 points each.
 void phaseLengths(benchmark::internal::Benchmark* b) {
@@ -52,10 +61,12 @@ ModelParameters levelChange() {
 }
 
 // One series of nA + nB points from the model, drawn from a fixed seed.
-std::vector<float> series(int nA, int nB, const ModelParameters& m = levelChange(), std::uint32_t seed = kSeed) {
+std::vector<float> series(int nA, int nB, ModelParameters m = levelChange(), std::uint32_t seed = kSeed) {
     Rng rng = seeded(seed);
     std::vector<float> y(static_cast<std::size_t>(nA + nB));
-    simABTimeSeries(rng, nA, nB, m.fB1, m.fB2, m.fB3, m.fSA, m.fSB, m.fAR1, m.fMA1, y.data());
+    m.nA = nA;
+    m.nB = nB;
+    simABTimeSeries(rng, m, y.data());
     return y;
 }
 
@@ -138,10 +149,11 @@ BENCHMARK(BM_SkipNormals)->RangeMultiplier(16)->Range(1 << 10, 1 << 22)->Complex
 void BM_SimABTimeSeries_WhiteNoise(benchmark::State& state) {
     const int n = lengthArg(state);
     Rng rng = seeded();
-    const ModelParameters m = levelChange();
+    ModelParameters m = levelChange();
+    m.nA = m.nB = n;
     std::vector<float> y(static_cast<std::size_t>(2 * n));
     for (auto _ : state) {
-        simABTimeSeries(rng, n, n, m.fB1, m.fB2, m.fB3, m.fSA, m.fSB, m.fAR1, m.fMA1, y.data());
+        simABTimeSeries(rng, m, y.data());
         float last = y.back();
         benchmark::DoNotOptimize(last);
     }
@@ -154,9 +166,10 @@ void BM_SimABTimeSeries_AR1(benchmark::State& state) {
     Rng rng = seeded();
     ModelParameters m = levelChange();
     m.fAR1 = 0.5f;
+    m.nA = m.nB = n;
     std::vector<float> y(static_cast<std::size_t>(2 * n));
     for (auto _ : state) {
-        simABTimeSeries(rng, n, n, m.fB1, m.fB2, m.fB3, m.fSA, m.fSB, m.fAR1, m.fMA1, y.data());
+        simABTimeSeries(rng, m, y.data());
         float last = y.back();
         benchmark::DoNotOptimize(last);
     }
@@ -200,7 +213,7 @@ void BM_Median(benchmark::State& state) {
     const int n = lengthArg(state);
     const std::vector<float> input = series(n, n);
     for (auto _ : state) {
-        float m = median(input.data(), 2 * n);
+        float m = median(input.data(), 2 * n, copyBuffer);
         benchmark::DoNotOptimize(m);
     }
     state.SetComplexityN(2 * n);
@@ -238,7 +251,7 @@ void BM_Kendl2(benchmark::State& state) {
     const std::vector<float> t = timePoints(2 * n);
     for (auto _ : state) {
         float tau, s, z, prob;
-        kendl2(t.data(), y.data(), 2 * n, &tau, &s, &z, &prob);
+        kendl2(t.data(), y.data(), 2 * n, &tau, &s, &z, &prob, effectWs.kendall);
         benchmark::DoNotOptimize(tau);
         benchmark::DoNotOptimize(prob);
     }
@@ -254,7 +267,7 @@ void BM_Kendl2_PhaseIndicator(benchmark::State& state) {
     std::fill(d.begin() + n, d.end(), 1.0f);
     for (auto _ : state) {
         float tau, s, z, prob;
-        kendl2(y.data(), d.data(), 2 * n, &tau, &s, &z, &prob);
+        kendl2(y.data(), d.data(), 2 * n, &tau, &s, &z, &prob, effectWs.kendall);
         benchmark::DoNotOptimize(tau);
         benchmark::DoNotOptimize(prob);
     }
@@ -268,7 +281,7 @@ void BM_Theil(benchmark::State& state) {
     const std::vector<float> t = timePoints(2 * n);
     for (auto _ : state) {
         float intercept, slope;
-        theil(t.data(), y.data(), 2 * n, &intercept, &slope);
+        theil(t.data(), y.data(), 2 * n, &intercept, &slope, effectWs.theil);
         benchmark::DoNotOptimize(intercept);
         benchmark::DoNotOptimize(slope);
     }
@@ -284,7 +297,7 @@ void BM_Pltau(benchmark::State& state) {
     const std::vector<float> y = series(n, n);
     for (auto _ : state) {
         float x, p;
-        pltau(n, n, y.data(), &x, &p);
+        pltau(n, n, y.data(), &x, &p, effectWs);
         benchmark::DoNotOptimize(x);
         benchmark::DoNotOptimize(p);
     }
@@ -300,11 +313,11 @@ void BM_Pltau_TrendCorrected(benchmark::State& state) {
     const std::vector<float> y = series(n, n, m);
     const std::vector<float> t = timePoints(n);
     float tau, s, z, prob;
-    kendl2(t.data(), y.data(), n, &tau, &s, &z, &prob);
+    kendl2(t.data(), y.data(), n, &tau, &s, &z, &prob, effectWs.kendall);
     state.SetLabel(static_cast<double>(prob) < 0.05 ? "corrected" : "not corrected");
     for (auto _ : state) {
         float x, p;
-        pltau(n, n, y.data(), &x, &p);
+        pltau(n, n, y.data(), &x, &p, effectWs);
         benchmark::DoNotOptimize(x);
         benchmark::DoNotOptimize(p);
     }
@@ -317,7 +330,7 @@ void BM_Tauu(benchmark::State& state) {
     const std::vector<float> y = series(n, n);
     for (auto _ : state) {
         float x, p;
-        tauu(n, n, y.data(), &x, &p);
+        tauu(n, n, y.data(), &x, &p, effectWs);
         benchmark::DoNotOptimize(x);
         benchmark::DoNotOptimize(p);
     }
@@ -330,7 +343,7 @@ void BM_Mpd(benchmark::State& state) {
     const std::vector<float> y = series(n, n);
     for (auto _ : state) {
         float d, r;
-        mpd(n, n, y.data(), &d, &r);
+        mpd(n, n, y.data(), &d, &r, effectWs);
         benchmark::DoNotOptimize(d);
         benchmark::DoNotOptimize(r);
     }
@@ -343,7 +356,7 @@ void BM_Ecl(benchmark::State& state) {
     const std::vector<float> y = series(n, n);
     for (auto _ : state) {
         float x;
-        ecl(n, n, y.data(), &x);
+        ecl(n, n, y.data(), &x, effectWs);
         benchmark::DoNotOptimize(x);
     }
     state.SetComplexityN(n);
@@ -407,7 +420,7 @@ void BM_Pncd(benchmark::State& state) {
     const NonOverlapTable table(n, n);
     for (auto _ : state) {
         float x, p;
-        pncd(n, n, y.data(), &x, &p, &table);
+        pncd(n, n, y.data(), &x, &p, effectWs, &table);
         benchmark::DoNotOptimize(x);
         benchmark::DoNotOptimize(p);
     }
@@ -422,12 +435,12 @@ void BM_EffectSizeIteration(benchmark::State& state) {
     const NonOverlapTable table(n, n);
     for (auto _ : state) {
         float v[10];
-        pltau(n, n, y.data(), &v[0], &v[1]);
-        tauu(n, n, y.data(), &v[2], &v[3]);
-        mpd(n, n, y.data(), &v[4], &v[5]);
-        ecl(n, n, y.data(), &v[6]);
+        pltau(n, n, y.data(), &v[0], &v[1], effectWs);
+        tauu(n, n, y.data(), &v[2], &v[3], effectWs);
+        mpd(n, n, y.data(), &v[4], &v[5], effectWs);
+        ecl(n, n, y.data(), &v[6], effectWs);
         pnd(n, n, y.data(), &v[7], &v[8], &table);
-        pncd(n, n, y.data(), &v[9], &v[8], &table);
+        pncd(n, n, y.data(), &v[9], &v[8], effectWs, &table);
         benchmark::DoNotOptimize(v);
     }
     state.SetComplexityN(n);
@@ -443,7 +456,7 @@ void BM_TheilSenVARDEN(benchmark::State& state) {
     const std::vector<float> t = timePoints(n);
     for (auto _ : state) {
         float intercept, slope;
-        theilSenVARDEN(t.data(), y.data(), n, &intercept, &slope);
+        theilSenVARDEN(t.data(), y.data(), n, &intercept, &slope, fitWs);
         benchmark::DoNotOptimize(intercept);
         benchmark::DoNotOptimize(slope);
     }
@@ -459,7 +472,7 @@ void BM_TheilSenStdErrVARDEN(benchmark::State& state) {
     Rng rng = seeded();
     for (auto _ : state) {
         float intSE, slopeSE;
-        theilSenStdErrVARDEN(rng, t.data(), y.data(), n, &intSE, &slopeSE);
+        theilSenStdErrVARDEN(rng, t.data(), y.data(), n, &intSE, &slopeSE, fitWs);
         benchmark::DoNotOptimize(intSE);
         benchmark::DoNotOptimize(slopeSE);
     }
@@ -472,7 +485,7 @@ void BM_StdDevStdErr(benchmark::State& state) {
     const std::vector<float> y = series(n, 0);
     Rng rng = seeded();
     for (auto _ : state) {
-        float se = stdDevStdErr(rng, y.data(), n);
+        float se = stdDevStdErr(rng, y.data(), n, fitWs);
         benchmark::DoNotOptimize(se);
     }
     state.SetComplexityN(n);
@@ -484,9 +497,11 @@ void BM_SimTimeSeriesMean(benchmark::State& state) {
     const int n = lengthArg(state);
     const std::vector<float> t = timePoints(n);
     Rng rng = seeded();
+    PhaseMeanBatch batch;
+    const PhaseMeanBatch::Model model{t.data(), 0.5f, 0.2f, 0.1f, 0.05f, 1.0f, 0.2f};
     for (auto _ : state) {
-        float mean = simTimeSeriesMean(rng, n, t.data(), 0.5f, 0.2f, 0.1f, 0.05f, 1.0f, 0.2f,
-                                       0.3f, 0.15f);
+        float mean;
+        batch.run(rng, n, &model, 1, 0.3f, 0.15f, &mean);
         benchmark::DoNotOptimize(mean);
     }
     state.SetComplexityN(n);
@@ -500,10 +515,8 @@ void BM_Varden(benchmark::State& state) {
     const std::vector<float> y = series(n, n);
     Rng rng = seeded();
     for (auto _ : state) {
-        float nullModel[6], expModel[6], autocorrModel[2], simResults[4], esResults[6];
-        varden(rng, n, n, y.data(), nullModel, expModel, autocorrModel, simResults, esResults,
-               1000);
-        benchmark::DoNotOptimize(esResults);
+        VardenResult result = varden(rng, n, n, y.data(), 1000, vardenWs);
+        benchmark::DoNotOptimize(result);
     }
     state.SetComplexityN(n);
 }

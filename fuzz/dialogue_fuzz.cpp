@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialogue.h"
+#include "report.h"
 
 namespace {
 
@@ -27,21 +28,25 @@ int count(const std::string& text, const std::string& what) {
     return n;
 }
 
-StatisticRow makeRow(const char* format, bool hasTest, const ModelParameters& m, int k, int nSim) {
+StatisticRow makeRow(Statistic statistic, const ModelParameters& m, int k, int nSim) {
+    const bool hasTest = statisticInfo(statistic).hasTest;
     const float p[7] = {m.fB1, m.fB2, m.fB3, m.fSA, m.fSB, m.fAR1, m.fMA1};
     const float a = p[k % 7];
     const float b = p[(k + 3) % 7];
     const float shift = static_cast<float>(m.nA - m.nB) / static_cast<float>(m.nB);
     StatisticRow r;
-    r.format = format;
-    r.hasTest = hasTest;
+    r.statistic = statistic;
     r.values.resize(static_cast<std::size_t>(nSim));
+    if (hasTest) r.pValues.resize(static_cast<std::size_t>(nSim));
     for (int i = 0; i < nSim; ++i) {
         // inf * 0, inf - inf and overflowing products give NaNs and infinities.
         const float v = a * static_cast<float>(i % 11 - 5) + b * 0.25f + shift;
         r.values[static_cast<std::size_t>(i)] = v;
         r.sum = r.sum + v;
-        if (hasTest && v < 0.05) r.significant = r.significant + 1.0f;
+        if (hasTest) {
+            r.pValues[static_cast<std::size_t>(i)] = v;
+            if (static_cast<double>(v) < kAlpha) r.significant = r.significant + 1.0f;
+        }
     }
     return r;
 }
@@ -62,19 +67,15 @@ struct Recorder {
         for (int d = 0; d < 3; ++d) dot();
 
         std::vector<StatisticRow> rows;
-        if (opt == Option::EffectSizes) {
-            const int n = 10000;
-            rows.push_back(makeRow("PL-Tau\t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", true, m, 0, n));
-            rows.push_back(makeRow("Tau-U \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", true, m, 1, n));
-            rows.push_back(makeRow("MPD-r \t% .2f\t%.2f\t*   \t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", false, m, 2, n));
-            rows.push_back(makeRow("ECL   \t% .2f\t%.2f\t*   \t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", false, m, 3, n));
-            rows.push_back(makeRow("PND   \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", true, m, 4, n));
-            rows.push_back(makeRow("PNCD  \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", true, m, 5, n));
-        } else {
-            const int n = 1000;
-            rows.push_back(makeRow("SIM-d \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", true, m, 0, n));
-            rows.push_back(makeRow("SIM-r \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", true, m, 1, n));
-        }
+        const Statistic effectSizes[] = {Statistic::PlTau, Statistic::TauU, Statistic::MpdR,
+                                         Statistic::Ecl,   Statistic::Pnd,  Statistic::Pncd};
+        const Statistic method[] = {Statistic::SimD, Statistic::SimR};
+        const int n = iterationsOf(opt);
+        int k = 0;
+        if (opt == Option::EffectSizes)
+            for (Statistic s : effectSizes) rows.push_back(makeRow(s, m, k++, n));
+        else
+            for (Statistic s : method) rows.push_back(makeRow(s, m, k++, n));
         return rows;
     }
 };

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "console.h"
+#include "scanner.h"
 
 namespace {
 

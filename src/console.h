@@ -58,45 +58,6 @@ private:
     std::string text_;
 };
 
-enum class ReadStatus {
-    Ok,          // the entry was read into the variable
-    Unreadable,  // no number here: the variable keeps its value
-    End          // the input has ended
-};
-
-// Entry reader with the behaviour of scanf's "%d" and "%f": leading blanks and
-// line ends are skipped, an entry ends at the first character that cannot
-// continue it, and text that starts no number stays pending for the next read.
-class Scanner {
-public:
-    explicit Scanner(Input& in) : in_(in) {}
-
-    // A decimal integer.  A number outside the 32-bit range is consumed and
-    // counts as unreadable.
-    ReadStatus readInt(int& value);
-
-    // A number as strtof reads it: decimal, hexadecimal, "inf", "infinity",
-    // "nan" or "nan(...)", each with an optional sign.  Out-of-range decimal
-    // numbers give an infinity or a (signed) zero, as strtof does.
-    ReadStatus readFloat(float& value);
-
-    // One byte, or -1 at the end of the input.
-    int readChar();
-
-    // Drops the rest of the current line, up to and including its line end.
-    void discardLine();
-
-private:
-    int peek();
-    void next() { has_ = false; }
-    // Skips blanks and line ends; false at the end of the input.
-    bool skipSpace();
-
-    Input& in_;
-    int pending_ = -1;
-    bool has_ = false;
-};
-
 // Formatted writing to an Output.
 void writeText(Output& out, const std::string& text);
 void writeFormat(Output& out, const char* format, ...) __attribute__((format(printf, 2, 3)));

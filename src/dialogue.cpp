@@ -1,7 +1,10 @@
 #include "dialogue.h"
 
+#include <memory>
+
 #include "report.h"
 #include "runs.h"
+#include "scanner.h"
 
 namespace {
 
@@ -116,10 +119,17 @@ private:
         }
 
         prompt("\nSimulating cases");
-        std::vector<StatisticRow> rows = run_(option, model_, rng_, threads_, [this] {
+        const ProgressFn dot = [this] {
             writeText(out_, ".");
             out_.flush();
-        });
+        };
+        std::vector<StatisticRow> rows;
+        if (run_) {
+            rows = run_(option, model_, rng_, threads_, dot);
+        } else {
+            if (!simulator_) simulator_ = std::make_unique<Simulator>(threads_);
+            rows = simulator_->run(option, model_, rng_, defaultSettings(option), dot);
+        }
         writeReport(out_, iterationsOf(option), model_, rows);
         writeText(out_, "\n");
         writeLine("*Not currently available\n");
@@ -136,6 +146,7 @@ private:
     bool lengthASet_ = false;
     bool lengthBSet_ = false;
     Rng rng_;
+    std::unique_ptr<Simulator> simulator_;  // made at the first run
 };
 
 }  // namespace

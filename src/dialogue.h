@@ -16,12 +16,13 @@ inline constexpr int kMaxPhaseLengthVarden = 100;
 
 int maxPhaseLength(Option option);
 
-// What performs one run: simulateRun, or a stand-in where only the dialogue
-// is under test.
+// What performs one run in place of the dialogue's own Simulator: a stand-in
+// where only the dialogue is under test.
 using RunFn = std::function<std::vector<StatisticRow>(Option, const ModelParameters&, Rng&, int,
                                                       const ProgressFn&)>;
 
 // The whole program on the given console; returns the exit status.  It ends
 // after an invalid option, or when the input ends.  threads <= 0 uses all
-// hardware threads.
-int runDialogue(Input& in, Output& out, int threads = 0, const RunFn& run = simulateRun);
+// hardware threads.  Without a stand-in the dialogue keeps one Simulator, its
+// threads and workspaces, for all of its runs.
+int runDialogue(Input& in, Output& out, int threads = 0, const RunFn& run = {});

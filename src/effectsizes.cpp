@@ -6,61 +6,60 @@
 
 #include "kendall.h"
 #include "median.h"
-#include "scratch.h"
 #include "variance.h"
 
 namespace {
 std::size_t sizeOf(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
 }  // namespace
 
-void pltau(int nNA, int nNB, const float* pfY, float* x, float* p) {
+void pltau(int nNA, int nNB, const float* pfY, float* x, float* p, EffectSizeWorkspace& ws) {
     const int n = nNA + nNB;
-    float* fT = scratch(Slot::PlTauTime, sizeOf(n));
-    float* fD = scratch(Slot::PlTauIndicator, sizeOf(n));
+    float* fT = ws.time.floats(n);
+    float* fD = ws.indicator.floats(n);
     for (int i = 0; i < n; ++i) {
         fT[i] = static_cast<float>(i + 1);
         fD[i] = i < nNA ? 0.0f : 1.0f;
     }
     float fTau, fS, fZ, fProb;
-    kendl2(fT, pfY, nNA, &fTau, &fS, &fZ, &fProb);
-    if (fProb < 0.05) {
+    kendl2(fT, pfY, nNA, &fTau, &fS, &fZ, &fProb, ws.kendall);
+    if (static_cast<double>(fProb) < 0.05) {
         float fIntercept, fSlope;
-        theil(fT, pfY, nNA, &fIntercept, &fSlope);
-        float* fCorrectY = scratch(Slot::PlTauCorrected, sizeOf(n));
+        theil(fT, pfY, nNA, &fIntercept, &fSlope, ws.theil);
+        float* fCorrectY = ws.corrected.floats(n);
         for (int i = 0; i < n; ++i)
             fCorrectY[i] = static_cast<float>(static_cast<double>(pfY[i]) -
-                                              static_cast<double>(fT[i]) * fSlope);
-        kendl2(fCorrectY, fD, n, &fTau, &fS, &fZ, &fProb);
+                                              static_cast<double>(fT[i]) * static_cast<double>(fSlope));
+        kendl2(fCorrectY, fD, n, &fTau, &fS, &fZ, &fProb, ws.kendall);
     } else {
-        kendl2(pfY, fD, n, &fTau, &fS, &fZ, &fProb);
+        kendl2(pfY, fD, n, &fTau, &fS, &fZ, &fProb, ws.kendall);
     }
     *x = fTau;
     *p = fProb;
 }
 
-void tauu(int nA, int nB, const float* y, float* x, float* p) {
+void tauu(int nA, int nB, const float* y, float* x, float* p, EffectSizeWorkspace& ws) {
     const int n = nA + nB;
-    float* fDummy = scratch(Slot::TauUDummy, sizeOf(n));
+    float* fDummy = ws.tauUDummy.floats(n);
     for (int i = 0; i < n; ++i) fDummy[i] = static_cast<float>(i < nA ? nA - i : nA + 1);
     float fTau, fS, fZ, fProb;
-    kendl2(fDummy, y, n, &fTau, &fS, &fZ, &fProb);
+    kendl2(fDummy, y, n, &fTau, &fS, &fZ, &fProb, ws.kendall);
     *x = static_cast<float>(static_cast<double>(fS) / static_cast<double>(nA * nB));
     *p = fProb;
 }
 
-void mpd(int nNA, int nNB, const float* y, float* d, float* r) {
+void mpd(int nNA, int nNB, const float* y, float* d, float* r, EffectSizeWorkspace& ws) {
     float sum = 0.0f;
     for (int i = 0; i < nNA - 1; ++i)
         sum = static_cast<float>(static_cast<double>(sum) +
                                  (static_cast<double>(y[i + 1]) - static_cast<double>(y[i])));
     const float fTrend = static_cast<float>(static_cast<double>(sum) / (nNA - 1));
 
-    float* fTreatPred = scratch(Slot::MpdPrediction, sizeOf(nNB));
-    float* fPredDiff = scratch(Slot::MpdDifference, sizeOf(nNB));
+    float* fTreatPred = ws.prediction.floats(nNB);
+    float* fPredDiff = ws.difference.floats(nNB);
     sum = 0.0f;
     for (int i = 0; i < nNB; ++i) {
         fTreatPred[i] = static_cast<float>(static_cast<double>(y[0]) +
-                                           static_cast<double>(nNA + i) * fTrend);
+                                           static_cast<double>(nNA + i) * static_cast<double>(fTrend));
         fPredDiff[i] = y[nNA + i] - fTreatPred[i];
         sum = sum + fPredDiff[i];
     }
@@ -74,22 +73,22 @@ void mpd(int nNA, int nNB, const float* y, float* d, float* r) {
     *r = *d / root;
 }
 
-void ecl(int nA, int nB, const float* y, float* x) {
+void ecl(int nA, int nB, const float* y, float* x, EffectSizeWorkspace& ws) {
     // Each baseline half needs a point: without two there is no line.
     if (nA < 2) {
         *x = std::numeric_limits<float>::quiet_NaN();
         return;
     }
     const int total = std::max(nA, 0) + std::max(nB, 0);
-    float* t = scratch(Slot::EclTime, sizeOf(total));
+    float* t = ws.time.floats(total);
     for (int i = 0; i < total; ++i) t[i] = static_cast<float>(i + 1);
     const int n = static_cast<int>(std::floor(nA / 2.0));
-    const float medT = median(t, nA);
+    const float medT = median(t, nA, ws.median);
 
-    float* t1 = scratch(Slot::EclT1, sizeOf(n));
-    float* y1 = scratch(Slot::EclY1, sizeOf(n));
-    float* t2 = scratch(Slot::EclT2, sizeOf(n));
-    float* y2 = scratch(Slot::EclY2, sizeOf(n));
+    float* t1 = ws.eclT1.floats(n);
+    float* y1 = ws.eclY1.floats(n);
+    float* t2 = ws.eclT2.floats(n);
+    float* y2 = ws.eclY2.floats(n);
     // The halves are the first and the last n baseline points; for odd nA
     // the middle point belongs to neither.
     const int m = n > 0 ? static_cast<int>(std::floor(medT)) : 0;
@@ -100,18 +99,18 @@ void ecl(int nA, int nB, const float* y, float* x) {
         y2[i] = y[i + m];
     }
 
-    const float medY1 = median(y1, n);
-    const float numerator = median(y2, n) - medY1;
-    const float medT1 = median(t1, n);
+    const float medY1 = median(y1, n, ws.median);
+    const float numerator = median(y2, n, ws.median) - medY1;
+    const float medT1 = median(t1, n, ws.median);
     const float slope = static_cast<float>(
         static_cast<double>(numerator) /
-        (static_cast<double>(median(t2, n)) - static_cast<double>(medT1)));
+        (static_cast<double>(median(t2, n, ws.median)) - static_cast<double>(medT1)));
     const float intercept =
-        static_cast<float>(static_cast<double>(medY1) - static_cast<double>(slope) * medT1);
+        static_cast<float>(static_cast<double>(medY1) - static_cast<double>(slope) * static_cast<double>(medT1));
 
     float s = 0.0f;
     for (int i = 0; i < nB; ++i) {
-        const float proj = static_cast<float>(static_cast<double>(t[nA + i]) * slope +
+        const float proj = static_cast<float>(static_cast<double>(t[nA + i]) * static_cast<double>(slope) +
                                               static_cast<double>(intercept));
         if (y[nA + i] > proj) s += 1.0f;
     }
@@ -254,7 +253,7 @@ void nonOverlapPValues(int nA, int nB, const int* ks, int count, float* out) {
                     t = combB[static_cast<std::size_t>(i)] * t;
                     t = pw(n - m, i) * t;
                     num = static_cast<float>(static_cast<double>(num) +
-                                             static_cast<double>(pw(m, nB - i)) * t);
+                                             static_cast<double>(pw(m, nB - i)) * static_cast<double>(t));
                     if (std::isnan(num)) break;
                 }
             }
@@ -300,15 +299,16 @@ void pnd(int nA, int nB, const float* y, float* x, float* p, const NonOverlapTab
         *p = pndPValue(nA, nB, k);
 }
 
-void pncd(int nA, int nB, const float* y, float* x, float* p, const NonOverlapTable* table) {
+void pncd(int nA, int nB, const float* y, float* x, float* p, EffectSizeWorkspace& ws,
+          const NonOverlapTable* table) {
     float sum = 0.0f;
     for (int i = 1; i < nA; ++i)
         sum = static_cast<float>(static_cast<double>(sum) +
                                  (static_cast<double>(y[i]) - static_cast<double>(y[i - 1])));
     const float m = static_cast<float>(static_cast<double>(sum) / (nA - 1));
     const int n = std::max(nA, 0) + std::max(nB, 0);
-    float* y2 = scratch(Slot::PncdCorrected, sizeOf(n));
+    float* y2 = ws.corrected.floats(n);
     for (int i = 0; i < n; ++i)
-        y2[i] = static_cast<float>(static_cast<double>(y[i]) - static_cast<double>(i + 1) * m);
+        y2[i] = static_cast<float>(static_cast<double>(y[i]) - static_cast<double>(i + 1) * static_cast<double>(m));
     pnd(nA, nB, y2, x, p, table);
 }

@@ -6,12 +6,11 @@
 
 #include "median.h"
 #include "quicksort.h"
-#include "scratch.h"
 
 float erfcc(float x) {
     const float z = std::fabs(x);
     const float t = static_cast<float>(1.0 / (1.0 + 0.5 * static_cast<double>(z)));
-    const double td = t;
+    const double td = static_cast<double>(t);
     const double poly =
         1.00002368 +
         td * (0.37409196 +
@@ -71,7 +70,7 @@ float twoSidedP(float z) {
 
 // Sorted copy of data; the sizes of its runs of two or more equal values are
 // written to groups in ascending order of the tied value.  Returns their count.
-int tieGroups(const float* data, int n, Slot copySlot, float* groups) {
+int tieGroups(const float* data, int n, Buffer& copyBuffer, float* groups) {
     // Without NaNs the run lengths depend on the values alone, so any correct
     // sort gives them, and data already in order needs none.
     bool hasNaN = false;
@@ -82,7 +81,7 @@ int tieGroups(const float* data, int n, Slot copySlot, float* groups) {
     }
     const float* arr = data;
     if (hasNaN || !ordered) {
-        float* copy = scratch(copySlot, static_cast<std::size_t>(n));
+        float* copy = copyBuffer.floats(n);
         std::copy(data, data + n, copy);
         if (hasNaN)
             quicksort(copy, n);
@@ -110,16 +109,16 @@ struct TieSums {
 TieSums tieSums(const float* groups, int count) {
     TieSums s;
     for (int i = 0; i < count; ++i) {
-        const double g = groups[i];
-        s.variance = static_cast<float>(s.variance + g * (g - 1.0) * (2.0 * g + 5.0));
+        const double g = static_cast<double>(groups[i]);
+        s.variance = static_cast<float>(static_cast<double>(s.variance) + g * (g - 1.0) * (2.0 * g + 5.0));
     }
     for (int i = 0; i < count; ++i) {
-        const double g = groups[i];
-        s.cubic = static_cast<float>(s.cubic + g * (g - 1.0) * (g - 2.0));
+        const double g = static_cast<double>(groups[i]);
+        s.cubic = static_cast<float>(static_cast<double>(s.cubic) + g * (g - 1.0) * (g - 2.0));
     }
     for (int i = 0; i < count; ++i) {
-        const double g = groups[i];
-        s.square = static_cast<float>(s.square + g * (g - 1.0));
+        const double g = static_cast<double>(groups[i]);
+        s.square = static_cast<float>(static_cast<double>(s.square) + g * (g - 1.0));
     }
     return s;
 }
@@ -128,25 +127,24 @@ TieSums tieSums(const float* groups, int count) {
 void kendl1(const float* data1, const float* data2, int n, float* tau, float* z, float* prob) {
     const PairCounts c = scanPairs(data1, data2, n);
     *tau = tauB(c);
-    const double dn = n;
+    const double dn = static_cast<double>(n);
     const float svar = static_cast<float>((4.0 * dn + 10.0) / (9.0 * dn * (dn - 1.0)));
     *z = static_cast<float>(static_cast<double>(*tau) / std::sqrt(static_cast<double>(svar)));
     *prob = twoSidedP(*z);
 }
 
 void kendl2(const float* data1, const float* data2, int n, float* tau, float* s, float* z,
-            float* prob) {
+            float* prob, KendallWorkspace& ws) {
     const PairCounts c = scanPairs(data1, data2, n);
     *s = static_cast<float>(c.is);
     *tau = tauB(c);
 
-    const std::size_t size = static_cast<std::size_t>(std::max(n, 0));
-    float* tarr = scratch(Slot::KendallTies1, size);
-    float* uarr = scratch(Slot::KendallTies2, size);
-    const TieSums t = tieSums(tarr, tieGroups(data1, n, Slot::KendallCopy1, tarr));
-    const TieSums u = tieSums(uarr, tieGroups(data2, n, Slot::KendallCopy2, uarr));
+    float* tarr = ws.ties1.floats(n);
+    float* uarr = ws.ties2.floats(n);
+    const TieSums t = tieSums(tarr, tieGroups(data1, n, ws.copy1, tarr));
+    const TieSums u = tieSums(uarr, tieGroups(data2, n, ws.copy2, uarr));
 
-    const double fn = static_cast<float>(n);
+    const double fn = static_cast<double>(static_cast<float>(n));
     const float svar = static_cast<float>(
         (fn * (fn - 1.0) * (2.0 * fn + 5.0) - static_cast<double>(t.variance) -
          static_cast<double>(u.variance)) *
@@ -160,9 +158,10 @@ void kendl2(const float* data1, const float* data2, int n, float* tau, float* s,
     *prob = twoSidedP(*z);
 }
 
-void theil(const float* x, const float* y, int n, float* intercept, float* slope) {
+void theil(const float* x, const float* y, int n, float* intercept, float* slope,
+           TheilWorkspace& ws) {
     const int nPairs = n > 1 ? n * (n - 1) / 2 : 0;
-    float* slopes = scratch(Slot::TheilSlopes, static_cast<std::size_t>(nPairs));
+    float* slopes = ws.slopes.floats(nPairs);
     int k = 0;
     for (int i = 0; i < n - 1; ++i) {
         for (int j = i + 1; j < n; ++j) {
@@ -174,7 +173,7 @@ void theil(const float* x, const float* y, int n, float* intercept, float* slope
     *slope = medianInPlace(slopes, k);
 
     const int m = std::max(n, 0);
-    float* intercepts = scratch(Slot::TheilIntercepts, static_cast<std::size_t>(m));
+    float* intercepts = ws.intercepts.floats(m);
     for (int i = 0; i < m; ++i)
         intercepts[i] = static_cast<float>(static_cast<double>(y[i]) -
                                            static_cast<double>(*slope) * static_cast<double>(x[i]));

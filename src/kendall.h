@@ -2,6 +2,23 @@
 // tie-corrected test, and the Theil-Sen line.
 #pragma once
 
+#include "buffer.h"
+
+// Working storage of kendl2: sorted copies of both variables and their tie
+// group sizes.
+struct KendallWorkspace {
+    Buffer copy1;
+    Buffer copy2;
+    Buffer ties1;
+    Buffer ties2;
+};
+
+// Working storage of theil: the pair slopes and the intercepts.
+struct TheilWorkspace {
+    Buffer slopes;
+    Buffer intercepts;
+};
+
 // erfc(x) by the Chebyshev-fitted rational-exponential approximation.
 float erfcc(float x);
 
@@ -11,9 +28,10 @@ void kendl1(const float* data1, const float* data2, int n, float* tau, float* z,
 // Kendall's S, tau-b, and a continuity-corrected z from the tie-corrected
 // variance of S with its two-sided p-value; writes s, tau, z, prob.
 void kendl2(const float* data1, const float* data2, int n, float* tau, float* s, float* z,
-            float* prob);
+            float* prob, KendallWorkspace& ws);
 
 // Theil-Sen line: median pairwise slope, then the median of y - slope * x.
 // Writes the slope first, then the intercept.  Fewer than two points give a
 // NaN slope.
-void theil(const float* x, const float* y, int n, float* intercept, float* slope);
+void theil(const float* x, const float* y, int n, float* intercept, float* slope,
+           TheilWorkspace& ws);

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "quicksort.h"
-#include "scratch.h"
 
 float medianOfSmallestUnique(float* arr, int n, int k) {
     // Selection finds the same order statistics as a full sort when the
@@ -26,9 +25,9 @@ float medianInPlace(float* arr, int nN) {
         (static_cast<double>(arr[nN / 2 - 1]) + static_cast<double>(arr[nN / 2])) / 2.0);
 }
 
-float median(const float* pfX, int nN) {
+float median(const float* pfX, int nN, Buffer& copy) {
     if (nN < 1) return std::numeric_limits<float>::quiet_NaN();
-    float* arr = scratch(Slot::Median, static_cast<std::size_t>(nN));
+    float* arr = copy.floats(nN);
     std::copy(pfX, pfX + nN, arr);
     return medianInPlace(arr, nN);
 }

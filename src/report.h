@@ -1,38 +1,38 @@
-// The report that ends every run: parameter echo and result table.
+// The report that ends every run: parameter echo and result table.  The
+// report alone owns the statistics' labels and how their rows are printed.
 #pragma once
 
 #include <vector>
 
 #include "console.h"
-
-struct ModelParameters {
-    int nA = 0;
-    int nB = 0;
-    float fB1 = 0.0f;
-    float fB2 = 0.0f;
-    float fB3 = 0.0f;
-    float fSA = 0.0f;
-    float fSB = 0.0f;
-    float fAR1 = 0.0f;
-    float fMA1 = 0.0f;
-};
-
-// One statistic's row: its per-iteration values, running sum and, for a
-// statistic with a test, its count of significant iterations.
-struct StatisticRow {
-    const char* format;  // printf format; the first six characters are the label
-    std::vector<float> values;
-    float sum = 0.0f;
-    float significant = 0.0f;
-    bool hasTest = true;
-};
+#include "model.h"
+#include "statistic.h"
 
 // Letter bytes of code page 437.
 inline constexpr char kBeta = static_cast<char>(225);
 inline constexpr char kTheta = static_cast<char>(233);
 inline constexpr char kPhi = static_cast<char>(237);
 
-// Sorts every row's values and writes the line ends that close the progress
-// line, the parameter echo, the header and one line per row.
+struct StatisticInfo {
+    const char* label;  // as the table prints it, e.g. "PL-Tau"
+    bool hasTest;       // whether the table shows a share of significant tests
+};
+
+StatisticInfo statisticInfo(Statistic statistic);
+
+// The numbers of one table row.
+struct RowSummary {
+    double mean = 0.0;      // the running float sum over the iteration count
+    double se = 0.0;        // standard deviation of the values
+    double share = 0.0;     // share of significant iterations (with a test)
+    double quantiles[5] = {};  // 0, 25, 50, 75 and 100 % of the sorted values
+};
+
+// The row's numbers over its values.size() iterations; the values are sorted
+// in a copy, in the order the table has always used.
+RowSummary summarizeRow(const StatisticRow& row);
+
+// Writes the line ends that close the progress line, the parameter echo, the
+// header and one line per row.
 void writeReport(Output& out, int nSim, const ModelParameters& model,
-                 std::vector<StatisticRow>& rows);
+                 const std::vector<StatisticRow>& rows);

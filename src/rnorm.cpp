@@ -34,42 +34,49 @@ float rnorm(Rng& rng, float m, float s) {
         rng.y2 = x2 * f;
         rng.use_last = 1;
     }
-    return static_cast<float>(static_cast<double>(m) + static_cast<double>(s) * y1);
+    return static_cast<float>(static_cast<double>(m) + static_cast<double>(s) * static_cast<double>(y1));
 }
 
 namespace {
 // A standard deviate as rnorm(0, 1) returns it.
 inline float standard(float y) { return static_cast<float>(0.0 + 1.0 * static_cast<double>(y)); }
 
-// Fills rng.coord with polarCoordinate of every output of the current block.
-// The output is split into halves that convert exactly, so that their sum is
-// rounded once, as the direct conversion rounds; the loop vectorises.
+// A 32-bit output in double, exactly: its halves convert exactly and add
+// without rounding, in a form that vectorises.
+inline double exactOutput(std::uint32_t u) {
+    return static_cast<double>(static_cast<std::int32_t>(u >> 16)) * 65536.0 +
+           static_cast<double>(static_cast<std::int32_t>(u & 0xffffU));
+}
+
+// An attempt whose two outputs lie in two blocks: drawn one output at a
+// time, its coordinates formed as polarCoordinate forms them.
+inline void straddlingAttempt(Rng& rng, float& a, float& b) {
+    a = polarCoordinate(genrandInline(rng));
+    b = polarCoordinate(genrandInline(rng));
+}
+
+// Fills rng.coord with polarCoordinate of every output of the current block:
+// the exact output rounded to float once is the direct conversion.
 [[gnu::target_clones("avx2", "default")]] void refreshCoordinates(Rng& rng) {
     if (rng.coordGeneration == rng.generation) return;
     for (std::size_t k = 0; k < Rng::kN; ++k) {
-        const std::uint32_t u = mt_detail::temper(rng.mt[k]);
-        const float high = static_cast<float>(static_cast<std::int32_t>(u >> 16)) * 65536.0f;
-        const float low = static_cast<float>(static_cast<std::int32_t>(u & 0xffffU));
-        const float fU = high + low;
+        const float fU = static_cast<float>(exactOutput(mt_detail::temper(rng.mt[k])));
         rng.coord[k] = static_cast<float>(2.0 * (static_cast<double>(fU) / 4294967295.0) - 1.0);
     }
     rng.coordGeneration = rng.generation;
 }
 
 // Draws polar attempts until `pairs` are accepted, keeping the coordinates
-// and radius of each accepted one (x1, x2 and w hold `pairs` entries; store
-// is false when only the draws matter).  Attempts inside one block read the
-// precomputed coordinates, and acceptance is counted without a branch.
-template <bool store>
+// and radius of each accepted one (x1, x2 and w hold `pairs` entries).
+// Attempts inside one block read the precomputed coordinates, and acceptance
+// is counted without a branch.
 void acceptPairs(Rng& rng, int pairs, float* x1, float* x2, float* w) {
     int accepted = 0;
     const auto attempt = [&](float a, float b) {
         const float r = polarRadius(a, b);
-        if constexpr (store) {
-            x1[accepted] = a;
-            x2[accepted] = b;
-            w[accepted] = r;
-        }
+        x1[accepted] = a;
+        x2[accepted] = b;
+        w[accepted] = r;
         accepted += r < 1.0f ? 1 : 0;
     };
     while (accepted < pairs) {
@@ -83,9 +90,9 @@ void acceptPairs(Rng& rng, int pairs, float* x1, float* x2, float* w) {
             rng.nUniforms += static_cast<std::uint64_t>(m - start);
             rng.mti = m;
         } else {
-            // An attempt whose two outputs lie in two blocks.
-            const float a = polarCoordinate(genrandInline(rng));
-            attempt(a, polarCoordinate(genrandInline(rng)));
+            float a, b;
+            straddlingAttempt(rng, a, b);
+            attempt(a, b);
         }
     }
 }
@@ -104,7 +111,7 @@ void fillNormals(Rng& rng, float* out, int count) {
     double logW[kBatch];
     while (i < count) {
         const int pairs = std::min(kBatch, (count - i + 1) / 2);
-        acceptPairs<true>(rng, pairs, x1, x2, w);
+        acceptPairs(rng, pairs, x1, x2, w);
         // The logarithms first, independent of one another; then the rest of
         // each factor, which vectorises.
         for (int k = 0; k < pairs; ++k) logW[k] = std::log(static_cast<double>(w[k]));
@@ -129,8 +136,8 @@ namespace {
 // the rounded coordinates by less than 1e-6, so outside a band of 1e-5 around
 // 1 it decides alike, and inside the band the exact radius decides.
 inline bool accepts(std::uint32_t u1, std::uint32_t u2) {
-    const double a = static_cast<double>(u1) * (2.0 / 4294967295.0) - 1.0;
-    const double b = static_cast<double>(u2) * (2.0 / 4294967295.0) - 1.0;
+    const double a = exactOutput(u1) * (2.0 / 4294967295.0) - 1.0;
+    const double b = exactOutput(u2) * (2.0 / 4294967295.0) - 1.0;
     const double w = a * a + b * b;
     if (std::fabs(w - 1.0) > 1e-5) return w < 1.0;
     return polarRadius(polarCoordinate(u1), polarCoordinate(u2)) < 1.0f;
@@ -145,22 +152,16 @@ inline bool accepts(std::uint32_t u1, std::uint32_t u2) {
     while (accepted < pairs) {
         if (rng.mti >= Rng::kN) mt_detail::regenerate(rng);
         if (rng.mti > Rng::kN - 2) {
-            // An attempt whose two outputs lie in two blocks.
-            const std::uint32_t u1 = genrandInline(rng);
-            accepted += accepts(u1, genrandInline(rng)) ? 1 : 0;
+            float a, b;
+            straddlingAttempt(rng, a, b);
+            accepted += polarRadius(a, b) < 1.0f ? 1 : 0;
             continue;
         }
         const std::uint32_t* mt = rng.mt.data();
         const int start = rng.mti;
         const int attempts = (Rng::kN - start) / 2;
-        // The outputs in double, exactly: halves convert exactly and add
-        // without rounding.
-        for (int k = start; k < start + 2 * attempts; ++k) {
-            const std::uint32_t u = mt_detail::temper(mt[k]);
-            const double exact = static_cast<double>(static_cast<std::int32_t>(u >> 16)) * 65536.0 +
-                                 static_cast<double>(static_cast<std::int32_t>(u & 0xffffU));
-            unit[k - start] = exact * (2.0 / 4294967295.0) - 1.0;
-        }
+        for (int k = start; k < start + 2 * attempts; ++k)
+            unit[k - start] = exactOutput(mt_detail::temper(mt[k])) * (2.0 / 4294967295.0) - 1.0;
         for (int j = 0; j < attempts; ++j)
             radius[j] = unit[2 * j] * unit[2 * j] + unit[2 * j + 1] * unit[2 * j + 1];
         int j = 0;

@@ -16,7 +16,8 @@ inline float polarCoordinate(std::uint32_t u) {
 // Squared radius of one polar attempt, exact products summed in double and
 // rounded to float once.
 inline float polarRadius(float x1, float x2) {
-    return static_cast<float>(static_cast<double>(x1) * x1 + static_cast<double>(x2) * x2);
+    return static_cast<float>(static_cast<double>(x1) * static_cast<double>(x1) +
+                              static_cast<double>(x2) * static_cast<double>(x2));
 }
 
 // One normal deviate with mean m and standard deviation s.

@@ -1,17 +1,10 @@
 #include "runs.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
 #include <thread>
 
-#include "effectsizes.h"
 #include "rnorm.h"
-#include "scratch.h"
 #include "simulate.h"
-#include "varden.h"
 
 int defaultThreadCount() {
     const unsigned n = std::thread::hardware_concurrency();
@@ -22,194 +15,128 @@ int iterationsOf(Option option) {
     return option == Option::EffectSizes ? kEffectSizeIterations : kVardenIterations;
 }
 
-namespace {
-
-// Runs nIter iterations in blocks of consecutive iterations.
-//   compute(rng, first, count): the block's iterations from the generator
-//     state at the block's start; writes results at the iterations' indices.
-//   advance(rng, count): moves the generator over the draws of count
-//     iterations without computing them.
-//   collect(i): takes iteration i's results, called in iteration order.
-// With one thread the blocks run in order on rng itself.  With more, this
-// thread replays the draws and hands each block its starting state; workers
-// compute blocks in any order; results are still collected in order.
-template <class Compute, class Advance, class Collect>
-void runBlocks(Rng& rng, int nIter, int blockSize, int threads, Compute compute, Advance advance,
-               Collect collect) {
-    const int nBlocks = (nIter + blockSize - 1) / blockSize;
-    const auto firstOf = [&](int b) { return b * blockSize; };
-    const auto countOf = [&](int b) { return std::min(blockSize, nIter - b * blockSize); };
-
-    const auto sequential = [&] {
-        for (int b = 0; b < nBlocks; ++b) {
-            compute(rng, firstOf(b), countOf(b));
-            for (int i = firstOf(b); i < firstOf(b) + countOf(b); ++i) collect(i);
-        }
-    };
-    if (threads <= 1 || nBlocks <= 1) {
-        sequential();
-        return;
-    }
-
-    std::vector<Rng> starts(static_cast<std::size_t>(nBlocks));
-    std::vector<unsigned char> done(static_cast<std::size_t>(nBlocks), 0);
-    std::mutex mutex;
-    std::condition_variable published;
-    std::condition_variable finished;
-    int nPublished = 0;
-    std::atomic<int> nextBlock{0};
-
-    const auto worker = [&] {
-        for (;;) {
-            const int b = nextBlock.fetch_add(1);
-            if (b >= nBlocks) return;
-            Rng local;
-            {
-                std::unique_lock lock(mutex);
-                published.wait(lock, [&] { return nPublished > b; });
-                local.restore(starts[static_cast<std::size_t>(b)]);
-            }
-            compute(local, firstOf(b), countOf(b));
-            {
-                std::lock_guard lock(mutex);
-                done[static_cast<std::size_t>(b)] = 1;
-            }
-            finished.notify_all();
-        }
-    };
-
-    std::vector<std::thread> pool;
-    pool.reserve(static_cast<std::size_t>(threads));
-    try {
-        for (int t = 0; t < threads; ++t) pool.emplace_back(worker);
-    } catch (const std::system_error&) {
-        // Fewer workers only take longer; without any, the run is sequential.
-    }
-    if (pool.empty()) {
-        sequential();
-        return;
-    }
-
-    int nCollected = 0;  // blocks whose iterations have been collected
-    const auto collectReady = [&](bool wait) {
-        while (nCollected < nBlocks) {
-            {
-                std::unique_lock lock(mutex);
-                if (wait)
-                    finished.wait(lock, [&] { return done[static_cast<std::size_t>(nCollected)] != 0; });
-                else if (done[static_cast<std::size_t>(nCollected)] == 0)
-                    return;
-            }
-            const int b = nCollected++;
-            for (int i = firstOf(b); i < firstOf(b) + countOf(b); ++i) collect(i);
-        }
-    };
-
-    for (int b = 0; b < nBlocks; ++b) {
-        {
-            std::lock_guard lock(mutex);
-            starts[static_cast<std::size_t>(b)] = rng.snapshot();
-            ++nPublished;
-        }
-        published.notify_all();
-        advance(rng, countOf(b));
-        collectReady(false);
-    }
-    collectReady(true);
-    for (auto& t : pool) t.join();
+RunSettings defaultSettings(Option option) {
+    RunSettings s;
+    s.iterations = iterationsOf(option);
+    return s;
 }
 
-StatisticRow row(const char* format, int nSim, bool hasTest) {
+namespace {
+
+// Iterations per block: option 1's series are cheap, option 2's are not.
+constexpr int kEffectSizeBlock = 250;
+constexpr int kVardenBlock = 1;
+
+StatisticRow makeRow(Statistic statistic, int nSim, bool hasTest) {
     StatisticRow r;
-    r.format = format;
+    r.statistic = statistic;
     r.values.assign(static_cast<std::size_t>(nSim), 0.0f);
-    r.hasTest = hasTest;
+    if (hasTest) r.pValues.assign(static_cast<std::size_t>(nSim), 0.0f);
     return r;
 }
 
 // Adds iteration i's value to the row's running sum, and its test to the count.
-void accumulate(StatisticRow& r, const std::vector<unsigned char>& significant, int i) {
+void accumulate(StatisticRow& r, int i, double alpha) {
     const auto at = static_cast<std::size_t>(i);
     r.sum = r.sum + r.values[at];
-    if (r.hasTest && significant[at] != 0) r.significant = r.significant + 1.0f;
+    if (!r.pValues.empty() && static_cast<double>(r.pValues[at]) < alpha)
+        r.significant = r.significant + 1.0f;
 }
 
-std::vector<StatisticRow> effectSizeRun(const ModelParameters& m, Rng& rng, int threads,
-                                        const ProgressFn& dot) {
-    const int nSim = kEffectSizeIterations;
+// A dot after every quarter of the iterations but the last.
+bool dotBefore(int i, int nSim) {
+    const int interval = std::max(nSim / 4, 1);
+    return i != 0 && i % interval == 0;
+}
+
+}  // namespace
+
+Simulator::Simulator(int threads)
+    : blocks_(threads > 0 ? threads : defaultThreadCount()),
+      spaces_(static_cast<std::size_t>(blocks_.workerSlots())) {}
+
+std::vector<StatisticRow> Simulator::run(Option option, const ModelParameters& model, Rng& rng,
+                                         const RunSettings& settings, const ProgressFn& dot) {
+    sgenrand(rng, settings.seed);
+    if (option == Option::EffectSizes) return effectSizeRun(model, rng, settings, dot);
+    return vardenRun(model, rng, settings, dot);
+}
+
+std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng& rng,
+                                                   const RunSettings& settings,
+                                                   const ProgressFn& dot) {
+    const int nSim = std::max(settings.iterations, 0);
     std::vector<StatisticRow> rows;
-    rows.push_back(row("PL-Tau\t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", nSim, true));
-    rows.push_back(row("Tau-U \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", nSim, true));
-    rows.push_back(row("MPD-r \t% .2f\t%.2f\t*   \t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", nSim, false));
-    rows.push_back(row("ECL   \t% .2f\t%.2f\t*   \t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", nSim, false));
-    rows.push_back(row("PND   \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", nSim, true));
-    rows.push_back(row("PNCD  \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", nSim, true));
-    std::vector<std::vector<unsigned char>> sig(rows.size(),
-                                                std::vector<unsigned char>(static_cast<std::size_t>(nSim)));
+    rows.push_back(makeRow(Statistic::PlTau, nSim, true));
+    rows.push_back(makeRow(Statistic::TauU, nSim, true));
+    rows.push_back(makeRow(Statistic::MpdR, nSim, false));
+    rows.push_back(makeRow(Statistic::Ecl, nSim, false));
+    rows.push_back(makeRow(Statistic::Pnd, nSim, true));
+    rows.push_back(makeRow(Statistic::Pncd, nSim, true));
+    StatisticRow& plTau = rows[0];
+    StatisticRow& tauU = rows[1];
+    StatisticRow& mpdR = rows[2];
+    StatisticRow& eclRow = rows[3];
+    StatisticRow& pndRow = rows[4];
+    StatisticRow& pncdRow = rows[5];
 
     const NonOverlapTable pTable(m.nA, m.nB);
-    const int n = m.nA + m.nB;
+    const int n = std::max(m.nA, 0) + std::max(m.nB, 0);
     const int drawsPerSeries = seriesDrawCount(m.nA, m.nB, m.fAR1);
 
-    const auto compute = [&](Rng& r, int first, int count) {
-        float* pfY = scratch(Slot::RunSeries, static_cast<std::size_t>(n));
+    const auto compute = [&](int worker, Rng& r, int first, int count) {
+        WorkerSpace& space = spaces_[static_cast<std::size_t>(worker)];
+        EffectSizeWorkspace& ws = space.effectSizes;
+        float* y = space.series.floats(n);
         for (int i = first; i < first + count; ++i) {
             const auto at = static_cast<std::size_t>(i);
-            simABTimeSeries(r, m.nA, m.nB, m.fB1, m.fB2, m.fB3, m.fSA, m.fSB, m.fAR1, m.fMA1, pfY);
-            float x, p, d;
-            pltau(m.nA, m.nB, pfY, &x, &p);
-            rows[0].values[at] = x;
-            sig[0][at] = p < 0.05;
-            tauu(m.nA, m.nB, pfY, &x, &p);
-            rows[1].values[at] = x;
-            sig[1][at] = p < 0.05;
-            mpd(m.nA, m.nB, pfY, &d, &x);
-            rows[2].values[at] = x;
-            ecl(m.nA, m.nB, pfY, &x);
-            rows[3].values[at] = x;
-            pnd(m.nA, m.nB, pfY, &x, &p, &pTable);
-            rows[4].values[at] = x;
-            sig[4][at] = p < 0.05;
-            pncd(m.nA, m.nB, pfY, &x, &p, &pTable);
-            rows[5].values[at] = x;
-            sig[5][at] = p < 0.05;
+            simABTimeSeries(r, m, y);
+            float d;
+            pltau(m.nA, m.nB, y, &plTau.values[at], &plTau.pValues[at], ws);
+            tauu(m.nA, m.nB, y, &tauU.values[at], &tauU.pValues[at], ws);
+            mpd(m.nA, m.nB, y, &d, &mpdR.values[at], ws);
+            ecl(m.nA, m.nB, y, &eclRow.values[at], ws);
+            pnd(m.nA, m.nB, y, &pndRow.values[at], &pndRow.pValues[at], &pTable);
+            pncd(m.nA, m.nB, y, &pncdRow.values[at], &pncdRow.pValues[at], ws, &pTable);
         }
     };
     const auto advance = [&](Rng& r, int count) {
         skipNormals(r, static_cast<std::uint64_t>(drawsPerSeries) * static_cast<std::uint64_t>(count));
     };
     const auto collect = [&](int i) {
-        if (i != 0 && i % kEffectSizeDotInterval == 0) dot();
-        for (std::size_t s = 0; s < rows.size(); ++s) accumulate(rows[s], sig[s], i);
+        if (dotBefore(i, nSim)) dot();
+        for (auto& row : rows) accumulate(row, i, settings.alpha);
     };
-    runBlocks(rng, nSim, 250, threads, compute, advance, collect);
+    blocks_.run(rng, nSim, kEffectSizeBlock, compute, advance, collect);
     return rows;
 }
 
-std::vector<StatisticRow> vardenRun(const ModelParameters& m, Rng& rng, int threads,
-                                    const ProgressFn& dot) {
-    const int nSim = kVardenIterations;
+std::vector<StatisticRow> Simulator::vardenRun(const ModelParameters& m, Rng& rng,
+                                               const RunSettings& settings, const ProgressFn& dot) {
+    const int nSim = std::max(settings.iterations, 0);
     std::vector<StatisticRow> rows;
-    rows.push_back(row("SIM-d \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", nSim, true));
-    rows.push_back(row("SIM-r \t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n", nSim, true));
-    std::vector<unsigned char> sig(static_cast<std::size_t>(nSim));
+    rows.push_back(makeRow(Statistic::SimD, nSim, true));
+    rows.push_back(makeRow(Statistic::SimR, nSim, true));
+    StatisticRow& simD = rows[0];
+    StatisticRow& simR = rows[1];
 
-    const int n = m.nA + m.nB;
+    const int n = std::max(m.nA, 0) + std::max(m.nB, 0);
     const auto seriesDraws = static_cast<std::uint64_t>(seriesDrawCount(m.nA, m.nB, m.fAR1));
     const auto uniforms = static_cast<std::uint64_t>(vardenUniformCount(m.nA, m.nB));
     const auto normals = static_cast<std::uint64_t>(vardenNormalCount(m.nB, kVardenInnerSimulations));
 
-    const auto compute = [&](Rng& r, int first, int count) {
-        float* pfY = scratch(Slot::RunSeries, static_cast<std::size_t>(n));
-        float fNullModel[6], fExpModel[6], fAutocorrModel[2], fSimResults[4], fESResults[6];
+    const auto compute = [&](int worker, Rng& r, int first, int count) {
+        WorkerSpace& space = spaces_[static_cast<std::size_t>(worker)];
+        float* y = space.series.floats(n);
         for (int i = first; i < first + count; ++i) {
             const auto at = static_cast<std::size_t>(i);
-            simABTimeSeries(r, m.nA, m.nB, m.fB1, m.fB2, m.fB3, m.fSA, m.fSB, m.fAR1, m.fMA1, pfY);
-            varden(r, m.nA, m.nB, pfY, fNullModel, fExpModel, fAutocorrModel, fSimResults,
-                   fESResults, kVardenInnerSimulations);
-            rows[0].values[at] = fESResults[1];
-            rows[1].values[at] = fESResults[3];
-            sig[at] = fESResults[5] < 0.05;
+            simABTimeSeries(r, m, y);
+            const VardenResult v = varden(r, m.nA, m.nB, y, kVardenInnerSimulations, space.varden);
+            simD.values[at] = v.esResults.smd;
+            simR.values[at] = v.esResults.r;
+            // Both rows are tested by the one p-value of the standardised difference.
+            simD.pValues[at] = v.esResults.p;
+            simR.pValues[at] = v.esResults.p;
         }
     };
     const auto advance = [&](Rng& r, int count) {
@@ -220,20 +147,15 @@ std::vector<StatisticRow> vardenRun(const ModelParameters& m, Rng& rng, int thre
         }
     };
     const auto collect = [&](int i) {
-        if (i != 0 && i % kVardenDotInterval == 0) dot();
-        // Both rows are counted by the one p-value of d.
-        accumulate(rows[0], sig, i);
-        accumulate(rows[1], sig, i);
+        if (dotBefore(i, nSim)) dot();
+        for (auto& row : rows) accumulate(row, i, settings.alpha);
     };
-    runBlocks(rng, nSim, 1, threads, compute, advance, collect);
+    blocks_.run(rng, nSim, kVardenBlock, compute, advance, collect);
     return rows;
 }
 
-}  // namespace
-
 std::vector<StatisticRow> simulateRun(Option option, const ModelParameters& model, Rng& rng,
                                       int threads, const ProgressFn& dot) {
-    sgenrand(rng, kRunSeed);
-    if (option == Option::EffectSizes) return effectSizeRun(model, rng, threads, dot);
-    return vardenRun(model, rng, threads, dot);
+    Simulator simulator(threads);
+    return simulator.run(option, model, rng, defaultSettings(option), dot);
 }

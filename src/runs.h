@@ -2,32 +2,77 @@
 // option's statistics on every series, in parallel with the sequential result.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
+#include "blockrunner.h"
+#include "buffer.h"
+#include "effectsizes.h"
 #include "mersenne.h"
-#include "report.h"
+#include "model.h"
+#include "statistic.h"
+#include "varden.h"
 
 inline constexpr std::uint32_t kRunSeed = 7487;
 inline constexpr int kEffectSizeIterations = 10000;
-inline constexpr int kEffectSizeDotInterval = 2500;
 inline constexpr int kVardenIterations = 1000;
-inline constexpr int kVardenDotInterval = 250;
 inline constexpr int kVardenInnerSimulations = 1000;
+inline constexpr double kAlpha = 0.05;
 
 enum class Option { EffectSizes = 1, Varden = 2 };
 
-// Called once per progress dot, in order.
+// What a run does besides the model: iterations, the seed the generator
+// starts from, and the level below which a p-value counts as significant
+// (compared as double(p) < alpha).
+struct RunSettings {
+    int iterations = kEffectSizeIterations;
+    std::uint32_t seed = kRunSeed;
+    double alpha = kAlpha;
+};
+
+// The dialogue's settings for an option.
+RunSettings defaultSettings(Option option);
+int iterationsOf(Option option);
+
+// Called once per progress dot, in order: after each quarter of the
+// iterations but the last.
 using ProgressFn = std::function<void()>;
 
 // Threads to use when the caller does not say: all hardware threads.
 int defaultThreadCount();
 
-// Seeds rng with the run seed, simulates the option's N_SIM series and returns
-// the option's rows, values in iteration order, sums and counts formed in
-// iteration order.  Any number of threads gives the same rows and leaves rng
-// in the same state.
+// Runs many simulations with one set of worker threads and one workspace per
+// worker, all kept from run to run.
+class Simulator {
+public:
+    // threads <= 0 uses all hardware threads.
+    explicit Simulator(int threads);
+
+    // Seeds rng with settings.seed, simulates settings.iterations series and
+    // returns the option's rows: values and p-values in iteration order, sums
+    // and counts formed in iteration order.  Any number of threads gives the
+    // same rows and leaves rng in the same state.
+    std::vector<StatisticRow> run(Option option, const ModelParameters& model, Rng& rng,
+                                  const RunSettings& settings, const ProgressFn& dot);
+
+private:
+    // What one worker owns.
+    struct WorkerSpace {
+        Buffer series;  // the simulated series
+        EffectSizeWorkspace effectSizes;
+        VardenWorkspace varden;
+    };
+
+    std::vector<StatisticRow> effectSizeRun(const ModelParameters& m, Rng& rng,
+                                            const RunSettings& settings, const ProgressFn& dot);
+    std::vector<StatisticRow> vardenRun(const ModelParameters& m, Rng& rng,
+                                        const RunSettings& settings, const ProgressFn& dot);
+
+    BlockRunner blocks_;
+    std::vector<WorkerSpace> spaces_;  // one per worker slot
+};
+
+// One run with the option's default settings on a Simulator of its own.
 std::vector<StatisticRow> simulateRun(Option option, const ModelParameters& model, Rng& rng,
                                       int threads, const ProgressFn& dot);
-
-int iterationsOf(Option option);

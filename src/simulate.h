@@ -3,6 +3,7 @@
 #pragma once
 
 #include "mersenne.h"
+#include "model.h"
 
 // n autoregressive errors after a burn-in of 50; draws n + 50 deviates.
 void simAR1(Rng& rng, float phi, int n, float* z);
@@ -10,9 +11,9 @@ void simAR1(Rng& rng, float phi, int n, float* z);
 // n moving-average errors after a burn-in of 50; draws n + 51 deviates.
 void simMA1(Rng& rng, float theta, int n, float* z);
 
-// Fills pfY[0 .. nNA + nNB - 1].  Lengths below 0 count as 0.
-void simABTimeSeries(Rng& rng, int nNA, int nNB, float fB1, float fB2, float fB3, float fSA,
-                     float fSB, float fAR1, float fMA1, float* pfY);
+// Fills y[0 .. nA + nB - 1] with one series of the model.  Lengths below 0
+// count as 0.
+void simABTimeSeries(Rng& rng, const ModelParameters& model, float* y);
 
 // Normal deviates one call of simABTimeSeries draws.
 int seriesDrawCount(int nNA, int nNB, float fAR1);

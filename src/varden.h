@@ -1,51 +1,70 @@
 // The VARDEN method: a simulation-based comparison of the two phases of one
-// AB series.
+// AB series, giving its five records.
 #pragma once
 
+#include "buffer.h"
 #include "mersenne.h"
+#include "phasefit.h"
+#include "phasemeans.h"
 
-// Value standing for an unusable estimate: the slope of a pair with equal
-// times, a fit without any finite pair slope, and a discarded bootstrap
-// replicate.
-inline constexpr float kSentinel = 999999.0f;
+// Record one and two: the line of one phase with the standard errors of its
+// fit, and the spread of its residuals with its standard error.
+struct PhaseModel {
+    float intercept = 0.0f;
+    float interceptSE = 0.0f;
+    float slope = 0.0f;
+    float slopeSE = 0.0f;
+    float sd = 0.0f;
+    float sdSE = 0.0f;
+};
 
-// Theil-Sen line through one phase; pairs with equal x are left out of the
-// slope median.  Without any finite pair slope the slope is the sentinel.
-void theilSenVARDEN(const float* pfX, const float* pfY, int nN, float* pfInt, float* pfSlope);
+// Record three: the corrected lag-1 autocorrelation of the standardised
+// residuals and its standard error.
+struct AutocorrelationModel {
+    float r1 = 0.0f;
+    float r1SE = 0.0f;
+};
 
-// Bootstrap standard errors of the line's intercept and slope over 1000
-// case resamples; draws 1000 * nN uniform values.
-void theilSenStdErrVARDEN(Rng& rng, const float* pfX, const float* pfY, int nN, float* intSE,
-                          float* slopeSE);
+// Record four: mean and spread of the simulated phase-B means of both models.
+struct SimulatedMeans {
+    float nullMean = 0.0f;
+    float nullSD = 0.0f;
+    float expMean = 0.0f;
+    float expSD = 0.0f;
+};
 
-// Bootstrap standard error of the standard deviation; draws 1000 * n uniform
-// values.
-float stdDevStdErr(Rng& rng, const float* x, int n);
+// Record five: the effect sizes.
+struct VardenEffectSizes {
+    float d = 0.0f;        // difference of the simulated means
+    float smd = 0.0f;      // standardised mean difference
+    float smdSE = 0.0f;    // its standard error
+    float r = 0.0f;        // the difference as a correlation
+    float rSquared = 0.0f;
+    float p = 0.0f;        // two-sided p-value of smd
+};
 
-// Residuals of both phases from the two-phase regression built from the two
-// phase lines.
-void regressionResidualsVARDEN(const float* pfTA, const float* pfYA, const float* pfTB,
-                               const float* pfYB, int nNA, int nNB, float intA, float slopeA,
-                               float intB, float slopeB, float* pfEA, float* pfEB);
+struct VardenResult {
+    PhaseModel nullModel;         // phase A's line, projected over phase B
+    PhaseModel expModel;          // phase B's own line
+    AutocorrelationModel autocorrModel;
+    SimulatedMeans simResults;
+    VardenEffectSizes esResults;
+};
 
-// Lag-1 autocorrelation about the mean of all n values, plus p / n.
-float autocorr(const float* x, int n, int p);
+// Working storage of the method, owned by one worker and reused for every
+// series it analyses.
+struct VardenWorkspace {
+    Buffer tA, tB, tB2;  // phase times: A from 1, B continuing, B from 1
+    Buffer yA, yB;       // the series split by phase
+    Buffer eA, eB;       // residuals by phase
+    Buffer stdE;         // standardised residuals of both phases
+    Buffer nullMeans, expMeans;
+    PhaseFitWorkspace fit;
+    PhaseMeanBatch batch;
+};
 
-// Standard error of the lag-1 autocorrelation of nN values.
-float autocorrStdErr(float r1, int nN);
-
-// n values of an AR(1) series of coefficient r1 after a burn-in of 50,
-// standardised to mean 0 and standard deviation 1; draws n + 50 deviates.
-void simAutocorrVARDEN(Rng& rng, float r1, int n, float* y);
-
-// Mean of one phase of n points simulated from a model perturbed by its
-// standard errors; draws n + 54 deviates.
-float simTimeSeriesMean(Rng& rng, int n, const float* t, float intercept, float intSE,
-                        float slope, float slopeSE, float SD, float SDSE, float r1, float r1SE);
-
-// The method on one series; fills the five records.
-void varden(Rng& rng, int nNA, int nNB, const float* pfY, float* pfNullModel, float* pfExpModel,
-            float* pfAutocorrModel, float* pfSimResults, float* pfESResults, int nSimN);
+// The method on one series of nNA + nNB points with nSimN inner simulations.
+VardenResult varden(Rng& rng, int nNA, int nNB, const float* pfY, int nSimN, VardenWorkspace& ws);
 
 // Uniform values and normal deviates one call of varden draws.
 long long vardenUniformCount(int nNA, int nNB);

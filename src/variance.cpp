@@ -9,7 +9,7 @@ float variance(const float* x, int n) {
     sum = 0.0f;
     for (int i = 0; i < n; ++i) {
         const float z = x[i] - mean;
-        sum = static_cast<float>(static_cast<double>(sum) + static_cast<double>(z) * z);
+        sum = static_cast<float>(static_cast<double>(sum) + static_cast<double>(z) * static_cast<double>(z));
     }
     return sum / static_cast<float>(n - 1);
 }

@@ -12,6 +12,24 @@
 #include "simulate.h"
 
 namespace {
+// One workspace for every call, as one worker reuses its own.
+EffectSizeWorkspace ws;
+
+ModelParameters modelOf(int nA, int nB, float b1, float b2, float b3, float sa, float sb, float ar,
+                        float ma) {
+    ModelParameters m;
+    m.nA = nA;
+    m.nB = nB;
+    m.fB1 = b1;
+    m.fB2 = b2;
+    m.fB3 = b3;
+    m.fSA = sa;
+    m.fSB = sb;
+    m.fAR1 = ar;
+    m.fMA1 = ma;
+    return m;
+}
+
 bool sameBits(float a, float b) {
     if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
     return std::memcmp(&a, &b, sizeof(float)) == 0;
@@ -20,10 +38,10 @@ bool sameBits(float a, float b) {
 struct Out {
     float x, p;
 };
-Out run(void (*index)(int, int, const float*, float*, float*), int na, int nb,
+Out run(void (*index)(int, int, const float*, float*, float*, EffectSizeWorkspace&), int na, int nb,
         const std::vector<float>& y) {
     Out o{};
-    index(na, nb, y.data(), &o.x, &o.p);
+    index(na, nb, y.data(), &o.x, &o.p, ws);
     return o;
 }
 Out runPnd(int na, int nb, const std::vector<float>& y, const NonOverlapTable* t = nullptr) {
@@ -33,12 +51,12 @@ Out runPnd(int na, int nb, const std::vector<float>& y, const NonOverlapTable* t
 }
 Out runPncd(int na, int nb, const std::vector<float>& y, const NonOverlapTable* t = nullptr) {
     Out o{};
-    pncd(na, nb, y.data(), &o.x, &o.p, t);
+    pncd(na, nb, y.data(), &o.x, &o.p, ws, t);
     return o;
 }
 float runEcl(int na, int nb, const std::vector<float>& y) {
     float x = 0;
-    ecl(na, nb, y.data(), &x);
+    ecl(na, nb, y.data(), &x, ws);
     return x;
 }
 
@@ -91,7 +109,7 @@ TEST(Pltau, ShortBaselinesAreNeverCorrected) {
     o = run(pltau, 3, 3, flat);
     const std::vector<float> d{0, 0, 0, 1, 1, 1};
     float tau, s, z, prob;
-    kendl2(flat.data(), d.data(), 6, &tau, &s, &z, &prob);
+    kendl2(flat.data(), d.data(), 6, &tau, &s, &z, &prob, ws.kendall);
     EXPECT_EQ(o.x, tau);
     EXPECT_EQ(o.p, prob);
 }
@@ -110,16 +128,16 @@ TEST(Tauu, PublishedExamples) {
 TEST(Mpd, NoiselessAndConstantDifferences) {
     const std::vector<float> y{1, 2, 3, 14, 17, 20};
     float d, r;
-    mpd(3, 3, y.data(), &d, &r);  // differences 10, 12, 14: mean 12, variance 4
+    mpd(3, 3, y.data(), &d, &r, ws);  // differences 10, 12, 14: mean 12, variance 4
     EXPECT_EQ(d, 6.0f);
     EXPECT_FLOAT_EQ(r, 0.94868326f);  // 6 / sqrt(36 + 4)
 
     const std::vector<float> flat{1, 2, 3, 14, 15, 16};  // differences all 10
-    mpd(3, 3, flat.data(), &d, &r);
+    mpd(3, 3, flat.data(), &d, &r, ws);
     EXPECT_EQ(d, INFINITY);
     EXPECT_TRUE(std::isnan(r));
     const std::vector<float> line{1, 2, 3, 4, 5, 6};  // differences all 0
-    mpd(3, 3, line.data(), &d, &r);
+    mpd(3, 3, line.data(), &d, &r, ws);
     EXPECT_TRUE(std::isnan(d));
     EXPECT_TRUE(std::isnan(r));
 }
@@ -127,13 +145,13 @@ TEST(Mpd, NoiselessAndConstantDifferences) {
 TEST(Mpd, SignsBoundsAndDegeneratePhases) {
     const std::vector<float> down{1, 2, 3, -14, -17, -20};
     float d, r;
-    mpd(3, 3, down.data(), &d, &r);
+    mpd(3, 3, down.data(), &d, &r, ws);
     EXPECT_LT(d, 0.0f);
     EXPECT_LT(r, 0.0f);
     // hand-computed: differences 1e6 and 1e6 + 1/16, d = 1e6 / 0.0625 = 1.6e7,
     // and sqrt(d^2 + 4) rounds to d: r is exactly 1.
     const std::vector<float> huge{0, 0, 1e6f, 1e6f + 0.0625f};
-    mpd(2, 2, huge.data(), &d, &r);
+    mpd(2, 2, huge.data(), &d, &r, ws);
     EXPECT_EQ(d, 1.6e7f);
     EXPECT_EQ(r, 1.0f);
 
@@ -141,15 +159,15 @@ TEST(Mpd, SignsBoundsAndDegeneratePhases) {
     sgenrand(rng, 7487);
     std::vector<float> y(9);
     for (int it = 0; it < 200; ++it) {
-        simABTimeSeries(rng, 4, 5, 0.2f, 1.0f, 0.0f, 1, 1, 0.3f, 0, y.data());
-        mpd(4, 5, y.data(), &d, &r);
+        simABTimeSeries(rng, modelOf(4, 5, 0.2f, 1.0f, 0.0f, 1, 1, 0.3f, 0), y.data());
+        mpd(4, 5, y.data(), &d, &r, ws);
         ASSERT_LE(std::fabs(r), 1.0f);
         ASSERT_EQ(std::signbit(d), std::signbit(r));
     }
 
-    mpd(1, 3, std::vector<float>{1, 2, 3, 4}.data(), &d, &r);  // trend 0 / 0
+    mpd(1, 3, std::vector<float>{1, 2, 3, 4}.data(), &d, &r, ws);  // trend 0 / 0
     EXPECT_TRUE(std::isnan(d) && std::isnan(r));
-    mpd(3, 1, std::vector<float>{1, 2, 3, 9}.data(), &d, &r);  // variance of one value
+    mpd(3, 1, std::vector<float>{1, 2, 3, 9}.data(), &d, &r, ws);  // variance of one value
     EXPECT_TRUE(std::isnan(d) && std::isnan(r));
 }
 
@@ -326,7 +344,7 @@ TEST(NonOverlap, TableGivesSameResultsAsDirectComputation) {
     const NonOverlapTable t55(5, 5), wrong(3, 4);
     std::vector<float> y(10);
     for (int it = 0; it < 200; ++it) {
-        simABTimeSeries(rng, 5, 5, 0.3f, 1.0f, 0.2f, 1, 1, 0.2f, 0, y.data());
+        simABTimeSeries(rng, modelOf(5, 5, 0.3f, 1.0f, 0.2f, 1, 1, 0.2f, 0), y.data());
         const Out direct = runPnd(5, 5, y), viaTable = runPnd(5, 5, y, &t55),
                   otherLengths = runPnd(5, 5, y, &wrong);
         ASSERT_TRUE(sameBits(direct.x, viaTable.x) && sameBits(direct.p, viaTable.p));

@@ -8,13 +8,16 @@
 #include <vector>
 
 namespace {
+KendallWorkspace kendallWs;
+TheilWorkspace theilWs;
+
 struct Kendall {
     float tau, s, z, prob;
 };
 
 Kendall k2(const std::vector<float>& a, const std::vector<float>& b) {
     Kendall r{};
-    kendl2(a.data(), b.data(), static_cast<int>(a.size()), &r.tau, &r.s, &r.z, &r.prob);
+    kendl2(a.data(), b.data(), static_cast<int>(a.size()), &r.tau, &r.s, &r.z, &r.prob, kendallWs);
     return r;
 }
 
@@ -131,17 +134,17 @@ TEST(Kendl1, SameTauWithoutTiesButUntiedVariance) {
 TEST(Theil, PublishedExampleAndExactLine) {
     float intercept, slope;
     const float x[] = {1, 2, 3, 4}, y[] = {1, 3, 2, 5};
-    theil(x, y, 4, &intercept, &slope);
+    theil(x, y, 4, &intercept, &slope, theilWs);
     EXPECT_NEAR(slope, 1.166667, 5e-7);      // (1 + 1.333333) / 2
     EXPECT_NEAR(intercept, 0.083333, 5e-7);  // median of -0.166667, 0.666667, -1.5, 0.333333
 
     const float lx[] = {1, 2, 3, 4, 5}, ly[] = {2.5f, 3, 3.5f, 4, 4.5f};
-    theil(lx, ly, 5, &intercept, &slope);
+    theil(lx, ly, 5, &intercept, &slope, theilWs);
     EXPECT_EQ(slope, 0.5f);
     EXPECT_EQ(intercept, 2.0f);
 
     const float oy[] = {1, 2, 3, 4, 100};  // one outlier moves neither median
-    theil(lx, oy, 5, &intercept, &slope);
+    theil(lx, oy, 5, &intercept, &slope, theilWs);
     EXPECT_EQ(slope, 1.0f);
     EXPECT_EQ(intercept, 0.0f);
 }
@@ -149,9 +152,9 @@ TEST(Theil, PublishedExampleAndExactLine) {
 TEST(Theil, TwoPointsAndFewer) {
     float intercept, slope;
     const float x[] = {1, 3}, y[] = {2, 8};
-    theil(x, y, 2, &intercept, &slope);
+    theil(x, y, 2, &intercept, &slope, theilWs);
     EXPECT_EQ(slope, 3.0f);
     EXPECT_EQ(intercept, -1.0f);  // mean of 2 - 3 and 8 - 9
-    theil(x, y, 1, &intercept, &slope);
+    theil(x, y, 1, &intercept, &slope, theilWs);
     EXPECT_TRUE(std::isnan(slope));
 }

@@ -12,6 +12,8 @@
 #include "quicksort.h"
 
 namespace {
+Buffer copyBuffer;
+
 bool sameBits(float a, float b) {
     if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
     return std::memcmp(&a, &b, sizeof(float)) == 0;
@@ -29,12 +31,12 @@ float sortedMedian(std::vector<float> v) {
 
 TEST(Median, OddEvenAndSingleValues) {
     const float odd[] = {5, 1, 3};
-    EXPECT_EQ(median(odd, 3), 3.0f);
+    EXPECT_EQ(median(odd, 3, copyBuffer), 3.0f);
     const float even[] = {4, 1, 3, 2};
-    EXPECT_EQ(median(even, 4), 2.5f);
+    EXPECT_EQ(median(even, 4, copyBuffer), 2.5f);
     const float one[] = {-7.25f};
-    EXPECT_EQ(median(one, 1), -7.25f);
-    EXPECT_TRUE(std::isnan(median(one, 0)));
+    EXPECT_EQ(median(one, 1, copyBuffer), -7.25f);
+    EXPECT_TRUE(std::isnan(median(one, 0, copyBuffer)));
 
     std::vector<float> inPlace{4, 1, 3, 2};
     EXPECT_EQ(medianInPlace(inPlace.data(), 4), 2.5f);
@@ -44,25 +46,25 @@ TEST(Median, OddEvenAndSingleValues) {
 TEST(Median, LeavesInputUnchanged) {
     const std::vector<float> original{9, -2, 0.5f, 7, 7, 3, -0.0f, 1};
     std::vector<float> copy = original;
-    median(copy.data(), 8);
+    median(copy.data(), 8, copyBuffer);
     EXPECT_EQ(std::memcmp(copy.data(), original.data(), 8 * sizeof(float)), 0);
 }
 
 TEST(Median, PairMeanFormedInDouble) {
     const float big[] = {FLT_MAX, FLT_MAX, 1.0f};
-    EXPECT_EQ(median(big, 2), FLT_MAX);  // a float sum would overflow
+    EXPECT_EQ(median(big, 2, copyBuffer), FLT_MAX);  // a float sum would overflow
     const float mixed[] = {1.0f, 1.0f + FLT_EPSILON};
     // hand-computed: 1 + 2^-24 is a tie between neighbours, to even: 1
-    EXPECT_EQ(median(mixed, 2), 1.0f);
+    EXPECT_EQ(median(mixed, 2, copyBuffer), 1.0f);
 }
 
 // Signs of equal zeros follow the quicksort steps (hand-traced:
 // {+0,-0,+0} sorts to {+0,+0,-0}, {-0,+0,-0} to {-0,-0,+0}).
 TEST(Median, ZeroSignFollowsQuicksort) {
     const float a[] = {0.0f, -0.0f, 0.0f};
-    EXPECT_FALSE(std::signbit(median(a, 3)));
+    EXPECT_FALSE(std::signbit(median(a, 3, copyBuffer)));
     const float b[] = {-0.0f, 0.0f, -0.0f};
-    EXPECT_TRUE(std::signbit(median(b, 3)));
+    EXPECT_TRUE(std::signbit(median(b, 3, copyBuffer)));
 }
 
 TEST(Median, BothFormsMatchSortedCopyBitForBit) {
@@ -78,7 +80,7 @@ TEST(Median, BothFormsMatchSortedCopyBitForBit) {
                     x = pool[gen() % 6];
             }
             const float expected = sortedMedian(v);
-            ASSERT_TRUE(sameBits(median(v.data(), n), expected)) << "n " << n << " rep " << rep;
+            ASSERT_TRUE(sameBits(median(v.data(), n, copyBuffer), expected)) << "n " << n << " rep " << rep;
             ASSERT_TRUE(sameBits(medianInPlace(v.data(), n), expected)) << "n " << n << " rep " << rep;
         }
     }

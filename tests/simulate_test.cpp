@@ -9,6 +9,21 @@
 #include "rnorm.h"
 
 namespace {
+ModelParameters modelOf(int nA, int nB, float b1, float b2, float b3, float sa, float sb, float ar,
+                        float ma) {
+    ModelParameters m;
+    m.nA = nA;
+    m.nB = nB;
+    m.fB1 = b1;
+    m.fB2 = b2;
+    m.fB3 = b3;
+    m.fSA = sa;
+    m.fSB = sb;
+    m.fAR1 = ar;
+    m.fMA1 = ma;
+    return m;
+}
+
 Rng seeded() {
     Rng rng;
     sgenrand(rng, 7487);
@@ -27,7 +42,7 @@ std::vector<float> deviates(int count) {
 std::vector<float> series(Rng& rng, int nNA, int nNB, float b1, float b2, float b3, float sa,
                           float sb, float ar, float ma, int n) {
     std::vector<float> y(static_cast<std::size_t>(n) + 4, 123.0f);
-    simABTimeSeries(rng, nNA, nNB, b1, b2, b3, sa, sb, ar, ma, y.data());
+    simABTimeSeries(rng, modelOf(nNA, nNB, b1, b2, b3, sa, sb, ar, ma), y.data());
     for (std::size_t i = static_cast<std::size_t>(n); i < y.size(); ++i) EXPECT_EQ(y[i], 123.0f);
     y.resize(static_cast<std::size_t>(n));
     return y;

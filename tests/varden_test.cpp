@@ -12,6 +12,9 @@
 
 #include "kendall.h"
 #include "median.h"
+#include "phasefit.h"
+#include "phasemeans.h"
+#include "residuals.h"
 #include "rnorm.h"
 #include "variance.h"
 
@@ -37,11 +40,27 @@ Vec noisy(Rng& rng, int n, float shift, int at) {
     return y;
 }
 
+// One workspace for every call, as one worker reuses its own.
+PhaseFitWorkspace fitWs;
+Buffer copyBuffer;
+VardenWorkspace vardenWs;
+
+// The five records as arrays in the order of their fields.
 struct Records {
     std::array<float, 6> null{}, exp{}, ac{}, sim{}, es{};  // ac and sim use 2 and 4 fields
 
+    static std::array<float, 6> fields(const PhaseModel& m) {
+        return {m.intercept, m.interceptSE, m.slope, m.slopeSE, m.sd, m.sdSE};
+    }
+
     void run(Rng& rng, int nA, int nB, const Vec& y, int nSimN) {
-        varden(rng, nA, nB, y.data(), null.data(), exp.data(), ac.data(), sim.data(), es.data(), nSimN);
+        const VardenResult v = varden(rng, nA, nB, y.data(), nSimN, vardenWs);
+        null = fields(v.nullModel);
+        exp = fields(v.expModel);
+        ac = {v.autocorrModel.r1, v.autocorrModel.r1SE};
+        sim = {v.simResults.nullMean, v.simResults.nullSD, v.simResults.expMean, v.simResults.expSD};
+        es = {v.esResults.d, v.esResults.smd, v.esResults.smdSE, v.esResults.r, v.esResults.rSquared,
+              v.esResults.p};
     }
 };
 
@@ -57,7 +76,7 @@ void referenceLineErrors(Rng& rng, const Vec& x, const Vec& y, float* intSE, flo
             bx[j] = x[k];
             by[j] = y[k];
         }
-        theilSenVARDEN(bx.data(), by.data(), static_cast<int>(n), &ints[r], &slopes[r]);
+        theilSenVARDEN(bx.data(), by.data(), static_cast<int>(n), &ints[r], &slopes[r], fitWs);
         if (std::fabs(ints[r]) > 1000.0) {
             ints[r] = slopes[r] = 999999.0f;
             ++nInf;
@@ -83,19 +102,19 @@ std::uint32_t seedWithFourthDeviate(float lo, float hi) {
 TEST(VardenTheilSen, MedianSlopeAndMedianIntercept) {
     float b0 = 0, b1 = 0;
     const float x1[] = {1, 2, 3}, y1[] = {1, 3, 2};
-    theilSenVARDEN(x1, y1, 3, &b0, &b1);
+    theilSenVARDEN(x1, y1, 3, &b0, &b1, fitWs);
     EXPECT_EQ(b1, 0.5f);
     EXPECT_EQ(b0, 1.0f);
     const float x2[] = {4, 1, 3, 2}, y2[] = {-8, 1, -5, -2};  // 4 - 3t, unordered times
-    theilSenVARDEN(x2, y2, 4, &b0, &b1);
+    theilSenVARDEN(x2, y2, 4, &b0, &b1, fitWs);
     EXPECT_EQ(b1, -3.0f);
     EXPECT_EQ(b0, 4.0f);
     // Without any finite pair slope the slope is the sentinel.
     const float x3[] = {3, 3, 3}, y3[] = {1, 6, 2};
-    theilSenVARDEN(x3, y3, 3, &b0, &b1);
+    theilSenVARDEN(x3, y3, 3, &b0, &b1, fitWs);
     EXPECT_EQ(b1, kSentinel);
     EXPECT_EQ(b0, 2.0f - 3.0f * 999999.0f);
-    theilSenVARDEN(x3, y3, 1, &b0, &b1);
+    theilSenVARDEN(x3, y3, 1, &b0, &b1, fitWs);
     EXPECT_EQ(b1, kSentinel);
     EXPECT_EQ(b0, 1.0f - 3.0f * 999999.0f);
 }
@@ -103,13 +122,13 @@ TEST(VardenTheilSen, MedianSlopeAndMedianIntercept) {
 TEST(VardenTheilSen, EqualTimesAreLeftOutOfTheSlopeMedian) {
     float b0 = 0, b1 = 0;
     const float x[] = {1, 1, 2}, y[] = {0, 4, 1};  // finite slopes 1 and -3
-    theilSenVARDEN(x, y, 3, &b0, &b1);
+    theilSenVARDEN(x, y, 3, &b0, &b1, fitWs);
     EXPECT_EQ(b1, -1.0f);
     EXPECT_EQ(b0, 2.0f);
     // The median is over the k smallest sorted entries, so a finite slope
     // above the sentinel gives way to it: {999999, 2000000}.
     const float yBig[] = {0, 4, 2000004};
-    theilSenVARDEN(x, yBig, 3, &b0, &b1);
+    theilSenVARDEN(x, yBig, 3, &b0, &b1, fitWs);
     EXPECT_EQ(b1, 1499999.5f);
 
     Rng rng = seeded(11);
@@ -127,10 +146,10 @@ TEST(VardenTheilSen, EqualTimesAreLeftOutOfTheSlopeMedian) {
                                                 : static_cast<float>((double(ys[j]) - ys[i]) / (double(xs[j]) - xs[i])));
             }
         std::sort(slopes.begin(), slopes.end());
-        const float slope = median(slopes.data(), static_cast<int>(slopes.size()) - nInf);
-        theilSenVARDEN(xs.data(), ys.data(), n, &b0, &b1);
+        const float slope = median(slopes.data(), static_cast<int>(slopes.size()) - nInf, copyBuffer);
+        theilSenVARDEN(xs.data(), ys.data(), n, &b0, &b1, fitWs);
         EXPECT_EQ(b1, slope) << n;
-        EXPECT_EQ(b0, static_cast<float>(double(median(ys.data(), n)) - double(median(xs.data(), n)) * slope));
+        EXPECT_EQ(b0, static_cast<float>(double(median(ys.data(), n, copyBuffer)) - double(median(xs.data(), n, copyBuffer)) * slope));
     }
 }
 
@@ -147,7 +166,7 @@ TEST(VardenBootstrap, LineErrorsMatchResampleAndRefit) {
         const auto& [x, y] = phases[c];
         Rng rng = seeded(static_cast<std::uint32_t>(40 + c)), ref = rng;
         float gotInt, gotSlope, wantInt, wantSlope;
-        theilSenStdErrVARDEN(rng, x.data(), y.data(), static_cast<int>(x.size()), &gotInt, &gotSlope);
+        theilSenStdErrVARDEN(rng, x.data(), y.data(), static_cast<int>(x.size()), &gotInt, &gotSlope, fitWs);
         referenceLineErrors(ref, x, y, &wantInt, &wantSlope);
         EXPECT_EQ(gotInt, wantInt) << "case " << c;
         EXPECT_EQ(gotSlope, wantSlope) << "case " << c;
@@ -159,23 +178,23 @@ TEST(VardenBootstrap, ZeroErrorsAndDrawCounts) {
     Rng rng = seeded(5);
     const Vec x = times(1, 10), line = {3, 5, 7, 9, 11, 13, 15, 17, 19, 21};
     float se0 = -1, se1 = -1;
-    theilSenStdErrVARDEN(rng, x.data(), line.data(), 10, &se0, &se1);
+    theilSenStdErrVARDEN(rng, x.data(), line.data(), 10, &se0, &se1, fitWs);
     EXPECT_EQ(se0, 0.0f);
     EXPECT_EQ(se1, 0.0f);
     // Two points: resamples repeating one point have no finite slope and an
     // intercept far beyond 1000, so only the exact line is kept.
-    theilSenStdErrVARDEN(rng, x.data(), line.data(), 2, &se0, &se1);
+    theilSenStdErrVARDEN(rng, x.data(), line.data(), 2, &se0, &se1, fitWs);
     EXPECT_EQ(se0, 0.0f);
     EXPECT_EQ(se1, 0.0f);
 
     const float fives[] = {5, 5, 5, 5, 5, 5};
-    EXPECT_EQ(stdDevStdErr(rng, fives, 6), 0.0f);
+    EXPECT_EQ(stdDevStdErr(rng, fives, 6, fitWs), 0.0f);
     Rng expected = rng;
-    const float s1 = stdDevStdErr(rng, line.data(), 7);
+    const float s1 = stdDevStdErr(rng, line.data(), 7, fitWs);
     skipUniforms(expected, 7000);
     EXPECT_TRUE(rng == expected);
     EXPECT_GT(s1, 0.0f);
-    EXPECT_NE(stdDevStdErr(rng, line.data(), 7), s1);  // later generator state
+    EXPECT_NE(stdDevStdErr(rng, line.data(), 7, fitWs), s1);  // later generator state
 }
 
 TEST(VardenBootstrap, DiscardsReplicatesWithInterceptBeyondThousand) {
@@ -186,11 +205,11 @@ TEST(VardenBootstrap, DiscardsReplicatesWithInterceptBeyondThousand) {
     const float x[] = {0, 0}, kept[] = {1000.0f, -1000.0f}, dropped[] = {1000.01f, -1000.01f},
                 all[] = {5000, 3000};
     float se0 = -1, se1 = -1;
-    theilSenStdErrVARDEN(rng, x, kept, 2, &se0, &se1);
+    theilSenStdErrVARDEN(rng, x, kept, 2, &se0, &se1, fitWs);
     EXPECT_NEAR(se0, 707.0f, 60.0f);
-    theilSenStdErrVARDEN(rng, x, dropped, 2, &se0, &se1);
+    theilSenStdErrVARDEN(rng, x, dropped, 2, &se0, &se1, fitWs);
     EXPECT_EQ(se0, 0.0f);  // only the zero intercepts remain
-    theilSenStdErrVARDEN(rng, x, all, 2, &se0, &se1);
+    theilSenStdErrVARDEN(rng, x, all, 2, &se0, &se1, fitWs);
     EXPECT_EQ(se0, 0.0f);
     EXPECT_EQ(se1, 0.0f);
 }
@@ -295,7 +314,7 @@ TEST(VardenMethod, RecordsFollowFromTheUnitRoutinesInDrawOrder) {
         const Vec tA = times(1, c.nA), tB = times(c.nA + 1, c.nB), tB2 = times(1, c.nB);
         Vec e(y.size());
         float fit[2];
-        theilSenVARDEN(tA.data(), y.data(), c.nA, &fit[0], &fit[1]);
+        theilSenVARDEN(tA.data(), y.data(), c.nA, &fit[0], &fit[1], fitWs);
         EXPECT_TRUE(fit[0] == a[0] && fit[1] == a[2]) << at;
         regressionResidualsVARDEN(tA.data(), y.data(), tB.data(), y.data() + c.nA, c.nA, c.nB, a[0], a[2], b[0],
                                   b[2], e.data(), e.data() + c.nA);
