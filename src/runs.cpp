@@ -43,10 +43,13 @@ void accumulate(StatisticRow& r, int i, double alpha) {
         r.significant = r.significant + 1.0f;
 }
 
-// A dot after every quarter of the iterations but the last.
+// The dots fall before the iterations that start the second, third and last
+// quarters of the run.
 bool dotBefore(int i, int nSim) {
-    const int interval = std::max(nSim / 4, 1);
-    return i != 0 && i % interval == 0;
+    if (i == 0) return false;
+    for (int k = 1; k <= 3; ++k)
+        if (i == static_cast<int>(static_cast<long long>(k) * nSim / 4)) return true;
+    return false;
 }
 
 }  // namespace

@@ -35,8 +35,8 @@ struct RunSettings {
 RunSettings defaultSettings(Option option);
 int iterationsOf(Option option);
 
-// Called once per progress dot, in order: after each quarter of the
-// iterations but the last.
+// Called once per progress dot, in order: before the iterations that start
+// the second, third and last quarters of a run.
 using ProgressFn = std::function<void()>;
 
 // Threads to use when the caller does not say: all hardware threads.

@@ -29,6 +29,9 @@ void expectSameRows(const Outcome& a, const Outcome& b, int threads) {
         EXPECT_EQ(0, std::memcmp(x.values.data(), y.values.data(), x.values.size() * sizeof(float)))
             << "row " << r << " values differ with " << threads << " threads";
         EXPECT_EQ(0, std::memcmp(&x.sum, &y.sum, sizeof(float))) << "row " << r;
+        ASSERT_EQ(x.pValues.size(), y.pValues.size());
+        EXPECT_EQ(0, std::memcmp(x.pValues.data(), y.pValues.data(), x.pValues.size() * sizeof(float)))
+            << "row " << r << " p-values differ with " << threads << " threads";
         EXPECT_EQ(x.significant, y.significant) << "row " << r;
     }
     EXPECT_TRUE(a.after == b.after) << "generator state after the run, " << threads << " threads";
@@ -78,4 +81,71 @@ TEST(Runs, EveryRunStartsFromTheSeed) {
     EXPECT_EQ(0, std::memcmp(first[0].values.data(), second[0].values.data(),
                              first[0].values.size() * sizeof(float)));
     EXPECT_EQ(rng.use_last, 0) << "a run draws an even number of deviates";
+}
+
+// Settings other than the dialogue's: fewer iterations, another seed, another
+// level.  The p-values are kept per iteration and the count of significant
+// ones follows the level.
+TEST(Runs, SettingsChangeIterationsSeedAndLevel) {
+    ModelParameters m;
+    m.nA = m.nB = 5;
+    m.fB2 = 1.0f;
+    m.fSA = m.fSB = 1.0f;
+    Simulator simulator(3);
+    RunSettings s = defaultSettings(Option::EffectSizes);
+    EXPECT_EQ(s.iterations, 10000);
+    EXPECT_EQ(s.seed, 7487u);
+    EXPECT_EQ(s.alpha, 0.05);
+    s.iterations = 37;
+    s.seed = 11;
+    s.alpha = 0.2;
+    Rng rng;
+    int dots = 0;
+    const auto rows = simulator.run(Option::EffectSizes, m, rng, s, [&] { ++dots; });
+    EXPECT_EQ(dots, 3);  // after iterations 9, 18 and 27
+    ASSERT_EQ(rows.size(), 6u);
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.values.size(), 37u);
+        const bool tested = row.statistic != Statistic::MpdR && row.statistic != Statistic::Ecl;
+        ASSERT_EQ(row.pValues.size(), tested ? 37u : 0u);
+        int significant = 0;
+        for (float p : row.pValues) significant += static_cast<double>(p) < 0.2;
+        EXPECT_EQ(row.significant, static_cast<float>(significant));
+    }
+
+    // The first 37 iterations of a default run from seed 11 are the same.
+    RunSettings full = defaultSettings(Option::EffectSizes);
+    full.seed = 11;
+    Rng other;
+    const auto longer = simulator.run(Option::EffectSizes, m, other, full, [] {});
+    EXPECT_EQ(0, std::memcmp(rows[0].values.data(), longer[0].values.data(), 37 * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(rows[4].pValues.data(), longer[4].pValues.data(), 37 * sizeof(float)));
+}
+
+// One simulator serves runs of both options in turn, as the dialogue and a
+// study use it, with the same rows as fresh runs.
+TEST(Runs, ASimulatorIsReusedAcrossRunsAndOptions) {
+    ModelParameters m;
+    m.nA = 3;
+    m.nB = 4;
+    m.fSA = m.fSB = 1.0f;
+    m.fMA1 = 0.3f;
+    Simulator simulator(2);
+    RunSettings varden = defaultSettings(Option::Varden);
+    varden.iterations = 6;
+    RunSettings effects = defaultSettings(Option::EffectSizes);
+    effects.iterations = 600;
+    for (int round = 0; round < 2; ++round) {
+        Rng a, b;
+        const auto v = simulator.run(Option::Varden, m, a, varden, [] {});
+        const auto e = simulator.run(Option::EffectSizes, m, b, effects, [] {});
+        Simulator freshV(1), freshE(1);
+        Rng c, d;
+        const auto v1 = freshV.run(Option::Varden, m, c, varden, [] {});
+        const auto e1 = freshE.run(Option::EffectSizes, m, d, effects, [] {});
+        EXPECT_EQ(0, std::memcmp(v[0].values.data(), v1[0].values.data(), 6 * sizeof(float)));
+        EXPECT_EQ(0, std::memcmp(v[1].pValues.data(), v1[1].pValues.data(), 6 * sizeof(float)));
+        EXPECT_EQ(0, std::memcmp(e[3].values.data(), e1[3].values.data(), 600 * sizeof(float)));
+        EXPECT_TRUE(a == c && b == d);
+    }
 }
