@@ -1,7 +1,5 @@
 #include "dialogue.h"
 
-#include <memory>
-
 #include "report.h"
 #include "runs.h"
 #include "scanner.h"
@@ -23,7 +21,11 @@ const char kWarning[] =
 class Dialogue {
 public:
     Dialogue(Input& in, Output& out, int threads, const RunFn& run)
-        : scan_(in), out_(out), threads_(threads > 0 ? threads : defaultThreadCount()), run_(run) {}
+        : scan_(in),
+          out_(out),
+          threads_(threads > 0 ? threads : defaultThreadCount()),
+          run_(run),
+          simulator_(threads_) {}
 
     int run() {
         model_.fAR1 = 0.0f;
@@ -123,13 +125,9 @@ private:
             writeText(out_, ".");
             out_.flush();
         };
-        std::vector<StatisticRow> rows;
-        if (run_) {
-            rows = run_(option, model_, rng_, threads_, dot);
-        } else {
-            if (!simulator_) simulator_ = std::make_unique<Simulator>(threads_);
-            rows = simulator_->run(option, model_, rng_, defaultSettings(option), dot);
-        }
+        const std::vector<StatisticRow> rows =
+            run_ ? run_(option, model_, rng_, threads_, dot)
+                 : simulator_.run(option, model_, rng_, defaultSettings(option), dot);
         writeReport(out_, iterationsOf(option), model_, rows);
         writeText(out_, "\n");
         writeLine("*Not currently available\n");
@@ -146,7 +144,7 @@ private:
     bool lengthASet_ = false;
     bool lengthBSet_ = false;
     Rng rng_;
-    std::unique_ptr<Simulator> simulator_;  // made at the first run
+    Simulator simulator_;  // its threads start with the first run that needs them
 };
 
 }  // namespace

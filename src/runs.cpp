@@ -156,9 +156,3 @@ std::vector<StatisticRow> Simulator::vardenRun(const ModelParameters& m, Rng& rn
     blocks_.run(rng, nSim, kVardenBlock, compute, advance, collect);
     return rows;
 }
-
-std::vector<StatisticRow> simulateRun(Option option, const ModelParameters& model, Rng& rng,
-                                      int threads, const ProgressFn& dot) {
-    Simulator simulator(threads);
-    return simulator.run(option, model, rng, defaultSettings(option), dot);
-}

@@ -72,7 +72,3 @@ private:
     BlockRunner blocks_;
     std::vector<WorkerSpace> spaces_;  // one per worker slot
 };
-
-// One run with the option's default settings on a Simulator of its own.
-std::vector<StatisticRow> simulateRun(Option option, const ModelParameters& model, Rng& rng,
-                                      int threads, const ProgressFn& dot);

@@ -7,6 +7,13 @@
 
 namespace {
 
+// One run with the option's default settings on a simulator of its own.
+std::vector<StatisticRow> simulateRun(Option option, const ModelParameters& m, Rng& rng, int threads,
+                                      const ProgressFn& dot) {
+    Simulator simulator(threads);
+    return simulator.run(option, m, rng, defaultSettings(option), dot);
+}
+
 struct Outcome {
     std::vector<StatisticRow> rows;
     Rng after;
