@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "letters.h"
+
 class Input {
 public:
     virtual ~Input() = default;
@@ -18,6 +20,14 @@ public:
     virtual void write(const char* data, std::size_t size) = 0;
     // Makes everything written so far visible.
     virtual void flush() {}
+
+    // How the Greek letters are written here: code page 437 unless set.
+    Encoding encoding() const { return encoding_; }
+    void setEncoding(Encoding encoding) { encoding_ = encoding; }
+    const char* letter(Letter l) const { return letterText(l, encoding_); }
+
+private:
+    Encoding encoding_ = Encoding::Cp437;
 };
 
 class FileInput : public Input {

@@ -15,8 +15,8 @@ const char kBanner[] =
     "\n\n";
 
 const char kWarning[] =
-    "WARNING: You may specify ONLY %c OR %c. The \nautoregressive coefficient %c was used. To "
-    "model \na moving average process, set %c to zero.\n";
+    "WARNING: You may specify ONLY %s OR %s. The \nautoregressive coefficient %s was used. To "
+    "model \na moving average process, set %s to zero.\n";
 
 class Dialogue {
 public:
@@ -62,8 +62,8 @@ private:
         out_.flush();
     }
 
-    void promptLetter(const char* format, char letter) {
-        writeFormat(out_, format, letter);
+    void promptLetter(const char* format, Letter letter) {
+        writeFormat(out_, format, out_.letter(letter));
         out_.flush();
     }
 
@@ -73,20 +73,20 @@ private:
         if (!readLength(model_.nA, lengthASet_)) return false;
         prompt("B phase length \tN_B =\t");
         if (!readLength(model_.nB, lengthBSet_)) return false;
-        promptLetter("\nbaseline trend\t%c1 =\t", kBeta);
+        promptLetter("\nbaseline trend\t%s1 =\t", Letter::Beta);
         if (scan_.readFloat(model_.fB1) == ReadStatus::End) return false;
-        promptLetter("level-change   \t%c2 =\t", kBeta);
+        promptLetter("level-change   \t%s2 =\t", Letter::Beta);
         if (scan_.readFloat(model_.fB2) == ReadStatus::End) return false;
-        promptLetter("slope-change   \t%c3 =\t", kBeta);
+        promptLetter("slope-change   \t%s3 =\t", Letter::Beta);
         if (scan_.readFloat(model_.fB3) == ReadStatus::End) return false;
         prompt("\nA phase SD     \tSD_A =\t");
         if (scan_.readFloat(model_.fSA) == ReadStatus::End) return false;
         prompt("B phase SD     \tSD_B =\t");
         if (scan_.readFloat(model_.fSB) == ReadStatus::End) return false;
-        promptLetter("\nautocorr (AR1) \t%c1 =\t", kPhi);
+        promptLetter("\nautocorr (AR1) \t%s1 =\t", Letter::Phi);
         if (scan_.readFloat(model_.fAR1) == ReadStatus::End) return false;
         if (model_.fAR1 == 0.0f) {
-            promptLetter("autocorr (MA1) \t%c1 =\t", kTheta);
+            promptLetter("autocorr (MA1) \t%s1 =\t", Letter::Theta);
             if (scan_.readFloat(model_.fMA1) == ReadStatus::End) return false;
         }
         return true;
@@ -132,7 +132,10 @@ private:
         writeText(out_, "\n");
         writeLine("*Not currently available\n");
         if (static_cast<double>(model_.fAR1) * static_cast<double>(model_.fMA1) != 0.0)
-            writeFormat(out_, kWarning, kPhi, kTheta, kPhi, kPhi);
+            {
+            const char* phi = out_.letter(Letter::Phi);
+            writeFormat(out_, kWarning, phi, out_.letter(Letter::Theta), phi, phi);
+        }
         return true;
     }
 

@@ -8,11 +8,6 @@
 #include "model.h"
 #include "statistic.h"
 
-// Letter bytes of code page 437.
-inline constexpr char kBeta = static_cast<char>(225);
-inline constexpr char kTheta = static_cast<char>(233);
-inline constexpr char kPhi = static_cast<char>(237);
-
 struct StatisticInfo {
     const char* label;  // as the table prints it, e.g. "PL-Tau"
     bool hasTest;       // whether the table shows a share of significant tests
