@@ -1,10 +1,3 @@
-#include <cstdio>
+#include "cli.h"
 
-#include "console.h"
-#include "dialogue.h"
-
-int main() {
-    FileInput in(stdin);
-    FileOutput out(stdout);
-    return runDialogue(in, out);
-}
+int main(int argc, char** argv) { return runProgram(argc, argv); }

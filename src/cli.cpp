@@ -1,0 +1,135 @@
+#include "cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <unistd.h>
+
+#include "checkedoutput.h"
+#include "dialogue.h"
+#include "runs.h"
+
+#ifndef ZELKOR_VERSION
+#error "ZELKOR_VERSION must name the program's version"
+#endif
+
+namespace {
+
+const std::map<std::string, Encoding> kEncodings = {{"cp437", Encoding::Cp437},
+                                                    {"utf8", Encoding::Utf8}};
+
+// CLI11 names the offending option in its messages; keep them on one line.
+std::string oneLine(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    return text;
+}
+
+// A whole number from 1 up, in the range of int.
+const CLI::Validator kThreadCount(
+    [](std::string& text) -> std::string {
+        int value = 0;
+        const char* end = text.data() + text.size();
+        const auto [stop, error] = std::from_chars(text.data(), end, value);
+        if (text.empty() || error != std::errc() || stop != end || value < 1)
+            return "expected a whole number from 1 up, not '" + text + "'";
+        return {};
+    },
+    "");
+
+void writeAll(Output& out, const std::string& text) { writeText(out, text); }
+
+}  // namespace
+
+void configureParser(CLI::App& app, Invocation& invocation) {
+    app.name("zelkor");
+    app.description(
+        "Monte-Carlo study of single-case AB designs.  Without a command, runs the\n"
+        "dialogue: reads the parameters of each run from standard input and writes\n"
+        "its table to standard output.");
+    app.footer("See zelkor(1) for the dialogue and the scripted input format.");
+    app.set_help_flag("-h,--help", "Print this help and exit");
+    app.set_version_flag("--version", std::string("zelkor ") + ZELKOR_VERSION,
+                         "Print the name and version and exit");
+    // Global options keep working after a subcommand's name.
+    app.fallthrough();
+
+    app.add_option("--threads", invocation.threads,
+                   "Worker threads (default: all hardware threads;\n"
+                   "1: sequential); the output is the same for every N")
+        ->type_name("N")
+        ->check(kThreadCount);
+
+    app.add_option_function<std::string>(
+           "--encoding",
+           [&invocation](const std::string& name) { invocation.encoding = kEncodings.at(name); },
+           "How the letters beta, phi and theta are written:\n"
+           "cp437 (one byte each) or utf8 (default: utf8 on\n"
+           "a terminal whose locale uses UTF-8, else cp437)")
+        ->type_name("NAME")
+        ->check(CLI::IsMember({"cp437", "utf8"}).description(""));
+
+    registerSubcommands(app, invocation);
+    app.require_subcommand(0, 1);
+}
+
+void registerSubcommands(CLI::App& /*app*/, Invocation& /*invocation*/) {
+    // grid: expand, run, merge.  plot: power, distribution.
+}
+
+ParseResult parseCommandLine(const std::vector<std::string>& args, Invocation& invocation) {
+    CLI::App app;
+    configureParser(app, invocation);
+    ParseResult result;
+    try {
+        // CLI11 takes the arguments last first.
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+        result.proceed = true;
+        return result;
+    } catch (const CLI::CallForHelp& e) {
+        std::ostringstream out, err;
+        result.status = app.exit(e, out, err);
+        result.out = out.str();
+    } catch (const CLI::CallForAllHelp& e) {
+        std::ostringstream out, err;
+        result.status = app.exit(e, out, err);
+        result.out = out.str();
+    } catch (const CLI::CallForVersion& e) {
+        result.status = 0;
+        result.out = std::string(e.what()) + "\n";
+    } catch (const CLI::ParseError& e) {
+        result.status = 2;
+        result.err = "zelkor: " + oneLine(e.what()) + "\nRun with --help for more information.\n";
+    }
+    return result;
+}
+
+int runProgram(int argc, const char* const* argv) {
+    CheckedFileOutput out(stdout, exitOnWriteError);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+
+    Invocation invocation;
+    const ParseResult parsed = parseCommandLine(args, invocation);
+    if (!parsed.proceed) {
+        writeAll(out, parsed.out);
+        out.close();
+        std::fputs(parsed.err.c_str(), stderr);
+        return parsed.status;
+    }
+
+    out.setEncoding(invocation.encoding ? *invocation.encoding
+                                        : encodingOfDescriptor(STDOUT_FILENO));
+    FileInput in(stdin);
+    const int threads = invocation.threads > 0 ? invocation.threads : defaultThreadCount();
+    CommandContext context{in, out, threads};
+    const int status = invocation.command ? invocation.command(context)
+                                          : runDialogue(in, out, threads);
+    out.close();
+    return status;
+}
