@@ -1,0 +1,264 @@
+// The command line as parsed (options, exit statuses, messages) and the
+// built program as a Unix tool sees it: status, standard error, bytes.
+#include "cli.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+ParseResult parse(const std::vector<std::string>& args, Invocation& invocation) {
+    return parseCommandLine(args, invocation);
+}
+
+ParseResult parse(const std::vector<std::string>& args) {
+    Invocation invocation;
+    return parse(args, invocation);
+}
+
+const std::string kHint = "Run with --help for more information.\n";
+
+// A refused command line: nothing on standard output, status 2, and on
+// standard error one line naming the program and the usage hint.
+void expectRefused(const std::vector<std::string>& args) {
+    std::string shown;
+    for (const auto& a : args) shown += " '" + a + "'";
+    SCOPED_TRACE("arguments" + shown);
+    const ParseResult r = parse(args);
+    EXPECT_FALSE(r.proceed);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    ASSERT_GE(r.err.size(), kHint.size());
+    EXPECT_EQ(r.err.rfind("zelkor: ", 0), 0u) << r.err;
+    const std::string first = r.err.substr(0, r.err.size() - kHint.size());
+    EXPECT_EQ(r.err.substr(first.size()), kHint);
+    EXPECT_EQ(first.find('\n'), first.size() - 1) << "not one line: " << first;
+}
+
+TEST(CommandLine, NoArgumentsRunTheDialogue) {
+    Invocation invocation;
+    const ParseResult r = parse({}, invocation);
+    EXPECT_TRUE(r.proceed);
+    EXPECT_EQ(r.out + r.err, "");
+    EXPECT_EQ(invocation.threads, 0);
+    EXPECT_FALSE(invocation.encoding.has_value());
+    EXPECT_FALSE(invocation.command);
+    EXPECT_TRUE(parse({"--"}).proceed);
+}
+
+TEST(CommandLine, ThreadsAndEncodingAreTaken) {
+    Invocation invocation;
+    EXPECT_TRUE(parse({"--threads", "3", "--encoding", "utf8"}, invocation).proceed);
+    EXPECT_EQ(invocation.threads, 3);
+    EXPECT_EQ(invocation.encoding, Encoding::Utf8);
+
+    Invocation joined;
+    EXPECT_TRUE(parse({"--threads=1", "--encoding=cp437"}, joined).proceed);
+    EXPECT_EQ(joined.threads, 1);
+    EXPECT_EQ(joined.encoding, Encoding::Cp437);
+}
+
+TEST(CommandLine, HelpGoesToStandardOutputWithStatusZero) {
+    for (const char* flag : {"--help", "-h"}) {
+        const ParseResult r = parse({flag});
+        EXPECT_FALSE(r.proceed);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_NE(r.out.find("Usage: zelkor [OPTIONS]"), std::string::npos) << r.out;
+        for (const char* option : {"--threads", "--encoding", "--version"})
+            EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    }
+    EXPECT_EQ(parse({"--threads", "2", "--help"}).status, 0);
+}
+
+TEST(CommandLine, VersionIsNameAndProjectVersion) {
+    const ParseResult r = parse({"--version"});
+    EXPECT_FALSE(r.proceed);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "zelkor " ZELKOR_VERSION "\n");
+}
+
+TEST(CommandLine, BadFlagsAndValuesAreRefusedWithStatusTwo) {
+    expectRefused({"--bogus"});
+    expectRefused({"-x"});
+    expectRefused({"stray"});
+    expectRefused({"--", "--threads"});  // after "--" nothing is an option
+    expectRefused({"--threads"});
+    expectRefused({"--encoding", "latin1"});
+    expectRefused({"--encoding", "UTF8x"});
+    for (const char* n : {"0", "-1", "abc", "", "2x", "1.5", "99999999999"})
+        expectRefused({"--threads", n});
+    expectRefused({"--threads=-1"});
+}
+
+TEST(CommandLine, ThreadValueNamesTheOffender) {
+    const ParseResult r = parse({"--threads", "abc"});
+    EXPECT_NE(r.err.find("--threads"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("abc"), std::string::npos) << r.err;
+}
+
+#ifdef ZELKOR_BINARY
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+enum class Stdout { File, Full, Closed, BrokenPipe };
+
+struct ProgramRun {
+    bool exited = false;
+    int status = -1;   // exit status when exited
+    int signal = 0;    // terminating signal otherwise
+    std::string out;
+    std::string err;
+};
+
+// Runs the built program with args, input on standard input, and standard
+// output as mode says; standard error is captured.
+ProgramRun runBinary(const std::vector<std::string>& args, const std::string& input,
+                     Stdout mode = Stdout::File) {
+    const std::string stem =
+        testing::TempDir() + "zelkor_cli_" + std::to_string(getpid()) + "_";
+    const std::string inPath = stem + "in";
+    const std::string outPath = stem + "out";
+    const std::string errPath = stem + "err";
+    std::ofstream(inPath, std::ios::binary) << input;
+    std::ofstream(outPath, std::ios::binary).flush();
+
+    std::vector<char*> argv;
+    std::string program = ZELKOR_BINARY;
+    argv.push_back(program.data());
+    std::vector<std::string> copies(args);
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int in = open(inPath.c_str(), O_RDONLY);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(in, 0);
+        dup2(err, 2);
+        switch (mode) {
+            case Stdout::File: dup2(open(outPath.c_str(), O_WRONLY | O_TRUNC), 1); break;
+            case Stdout::Full: dup2(open("/dev/full", O_WRONLY), 1); break;
+            case Stdout::Closed: close(1); break;
+            case Stdout::BrokenPipe: {
+                int fds[2];
+                if (pipe(fds) != 0) _exit(127);
+                close(fds[0]);
+                dup2(fds[1], 1);
+                break;
+            }
+        }
+        signal(SIGPIPE, SIG_DFL);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    ProgramRun run;
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    run.exited = WIFEXITED(raw);
+    if (run.exited) run.status = WEXITSTATUS(raw);
+    if (WIFSIGNALED(raw)) run.signal = WTERMSIG(raw);
+    run.out = readFile(outPath);
+    run.err = readFile(errPath);
+    std::remove(inPath.c_str());
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return run;
+}
+
+const std::string kSession = "1\n\n5 6 0.1 1 0 1 1 0 0.4\n\n5 6 0.1 1 0 1 1 0.3\n";
+
+TEST(Program, NormalRunExitsZeroWithNothingOnStandardError) {
+    const ProgramRun r = runBinary({}, kSession);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("*Not currently available"), std::string::npos);
+}
+
+TEST(Program, ThreadCountsGiveTheSameBytes) {
+    const ProgramRun one = runBinary({"--threads", "1"}, kSession);
+    const ProgramRun two = runBinary({"--threads", "2"}, kSession);
+    const ProgramRun all = runBinary({}, kSession);
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(two.status, 0);
+    EXPECT_EQ(one.out, two.out);
+    EXPECT_EQ(one.out, all.out);
+}
+
+TEST(Program, FullDiskIsAWriteErrorWithStatusOne) {
+    for (const auto& args : {std::vector<std::string>{}, std::vector<std::string>{"--help"},
+                             std::vector<std::string>{"--version"}}) {
+        const ProgramRun r = runBinary(args, kSession, Stdout::Full);
+        EXPECT_TRUE(r.exited);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "zelkor: write error: No space left on device\n");
+    }
+}
+
+TEST(Program, ClosedStandardOutputIsAWriteErrorWithStatusOne) {
+    const ProgramRun r = runBinary({}, kSession, Stdout::Closed);
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zelkor: write error: Bad file descriptor\n");
+}
+
+TEST(Program, BrokenPipeEndsQuietlyBySignal) {
+    const ProgramRun r = runBinary({}, kSession, Stdout::BrokenPipe);
+    EXPECT_FALSE(r.exited);
+    EXPECT_EQ(r.signal, SIGPIPE);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(Program, CommandLineStatuses) {
+    const ProgramRun help = runBinary({"--help"}, "");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: zelkor"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+
+    const ProgramRun version = runBinary({"--version"}, "");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "zelkor " ZELKOR_VERSION "\n");
+
+    for (const auto& args : {std::vector<std::string>{"--bogus"},
+                             std::vector<std::string>{"--threads", "0"},
+                             std::vector<std::string>{"--threads", "-1"},
+                             std::vector<std::string>{"--threads", "abc"}}) {
+        // A refused line starts no dialogue: input is left unread.
+        const ProgramRun r = runBinary(args, kSession);
+        EXPECT_EQ(r.status, 2) << args[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("zelkor: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(kHint), std::string::npos) << r.err;
+    }
+}
+
+TEST(Program, LettersAreSingleBytesOnFilesUnlessUtf8IsForced) {
+    const ProgramRun plain = runBinary({}, kSession);
+    const ProgramRun forced = runBinary({"--encoding", "cp437"}, kSession);
+    const ProgramRun utf8 = runBinary({"--encoding", "utf8"}, kSession);
+    EXPECT_EQ(plain.out, forced.out);
+    EXPECT_NE(plain.out.find("\xE1" "1 =\t"), std::string::npos);
+    EXPECT_EQ(plain.out.find("\xCE\xB2"), std::string::npos);
+    EXPECT_NE(utf8.out.find("\xCE\xB2" "1 =\t"), std::string::npos);
+    EXPECT_NE(utf8.out.find("\xCF\x86" "1\t"), std::string::npos);
+    EXPECT_NE(utf8.out.find("\xCE\x98" "1\t"), std::string::npos);
+}
+
+#endif
+
+}  // namespace
