@@ -3,6 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+// AVX2 clones, chosen when the program is loaded.  ThreadSanitizer
+// instruments the chooser, which runs before the sanitizer's runtime is set
+// up; its build keeps the default code alone.
+#ifdef __SANITIZE_THREAD__
+#define ZELKOR_AVX2_CLONES
+#else
+#define ZELKOR_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
+#endif
+
 namespace {
 // The polar method's factor sqrt(-2 ln w / w) in double, rounded to float,
 // from ln w.
@@ -57,7 +66,7 @@ inline void straddlingAttempt(Rng& rng, float& a, float& b) {
 
 // Fills rng.coord with polarCoordinate of every output of the current block:
 // the exact output rounded to float once is the direct conversion.
-[[gnu::target_clones("avx2", "default")]] void refreshCoordinates(Rng& rng) {
+ZELKOR_AVX2_CLONES void refreshCoordinates(Rng& rng) {
     if (rng.coordGeneration == rng.generation) return;
     for (std::size_t k = 0; k < Rng::kN; ++k) {
         const float fU = static_cast<float>(exactOutput(mt_detail::temper(rng.mt[k])));
@@ -145,7 +154,7 @@ inline bool accepts(std::uint32_t u1, std::uint32_t u2) {
 
 // Draws attempts until `pairs` are accepted, deciding acceptance only.  The
 // attempts of a block are decided together, in loops that vectorise.
-[[gnu::target_clones("avx2", "default")]] void skipPairs(Rng& rng, std::uint64_t pairs) {
+ZELKOR_AVX2_CLONES void skipPairs(Rng& rng, std::uint64_t pairs) {
     std::uint64_t accepted = 0;
     alignas(16) double unit[Rng::kN];
     alignas(16) double radius[Rng::kN / 2];
