@@ -39,7 +39,8 @@ objects=()
 pids=()
 for src in "$root"/src/*.cpp; do
     name=$(basename "$src" .cpp)
-    [ "$name" = main ] && continue
+    # The program's entry and its command line are not fuzzed.
+    case $name in main | cli) continue ;; esac
     # fuzzer-no-link: coverage instrumentation without libFuzzer's main.
     "$CXX" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$src" \
         -o "$out/$name.o" &
