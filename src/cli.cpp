@@ -21,7 +21,7 @@ namespace {
 const std::map<std::string, Encoding> kEncodings = {{"cp437", Encoding::Cp437},
                                                     {"utf8", Encoding::Utf8}};
 
-// CLI11 names the offending option in its messages; keep them on one line.
+// A parser message as the one line of an error report.
 std::string oneLine(std::string text) {
     while (!text.empty() && text.back() == '\n') text.pop_back();
     for (char& c : text)
@@ -40,8 +40,6 @@ const CLI::Validator kThreadCount(
         return {};
     },
     "");
-
-void writeAll(Output& out, const std::string& text) { writeText(out, text); }
 
 }  // namespace
 
@@ -78,7 +76,13 @@ void configureParser(CLI::App& app, Invocation& invocation) {
 }
 
 void registerSubcommands(CLI::App& /*app*/, Invocation& /*invocation*/) {
-    // grid: expand, run, merge.  plot: power, distribution.
+    // Each command group adds itself here, as in
+    //   CLI::App& grid = *app.add_subcommand("grid", "Studies over a grid of designs");
+    //   grid.require_subcommand(1);
+    //   addGridCommands(grid, invocation);  // expand, run, merge
+    // and likewise `plot` (power, distribution).  A leaf command binds its
+    // options to its own settings and, from its callback, sets
+    // invocation.command to the work to run once parsing has succeeded.
 }
 
 ParseResult parseCommandLine(const std::vector<std::string>& args, Invocation& invocation) {
@@ -91,17 +95,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, Invocation& i
         app.parse(reversed);
         result.proceed = true;
         return result;
-    } catch (const CLI::CallForHelp& e) {
-        std::ostringstream out, err;
-        result.status = app.exit(e, out, err);
-        result.out = out.str();
-    } catch (const CLI::CallForAllHelp& e) {
-        std::ostringstream out, err;
-        result.status = app.exit(e, out, err);
-        result.out = out.str();
     } catch (const CLI::CallForVersion& e) {
         result.status = 0;
         result.out = std::string(e.what()) + "\n";
+    } catch (const CLI::Success& e) {
+        // --help, of the program or of the subcommand named before it.
+        std::ostringstream out, err;
+        result.status = app.exit(e, out, err);
+        result.out = out.str();
     } catch (const CLI::ParseError& e) {
         result.status = 2;
         result.err = "zelkor: " + oneLine(e.what()) + "\nRun with --help for more information.\n";
@@ -117,7 +118,7 @@ int runProgram(int argc, const char* const* argv) {
     Invocation invocation;
     const ParseResult parsed = parseCommandLine(args, invocation);
     if (!parsed.proceed) {
-        writeAll(out, parsed.out);
+        writeText(out, parsed.out);
         out.close();
         std::fputs(parsed.err.c_str(), stderr);
         return parsed.status;

@@ -2,6 +2,7 @@
 // built program as a Unix tool sees it: status, standard error, bytes.
 #include "cli.h"
 
+#include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -104,6 +105,34 @@ TEST(CommandLine, ThreadValueNamesTheOffender) {
     const ParseResult r = parse({"--threads", "abc"});
     EXPECT_NE(r.err.find("--threads"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("abc"), std::string::npos) << r.err;
+}
+
+// The shape a command group will have: global options after its name still
+// count, and the chosen leaf leaves its work in the invocation.
+TEST(CommandLine, SubcommandsSlotInBesideTheGlobalOptions) {
+    CLI::App app;
+    Invocation invocation;
+    configureParser(app, invocation);
+    CLI::App& group = *app.add_subcommand("group", "A command group");
+    group.require_subcommand(1);
+    group.add_subcommand("leaf", "A command")->callback([&invocation] {
+        invocation.command = [](CommandContext& context) { return context.threads; };
+    });
+    std::vector<std::string> args = {"3", "--threads", "leaf", "group"};  // last first
+    app.parse(args);
+    EXPECT_EQ(invocation.threads, 3);
+    ASSERT_TRUE(invocation.command);
+    StringInput in("");
+    StringOutput out;
+    CommandContext context{in, out, invocation.threads};
+    EXPECT_EQ(invocation.command(context), 3);
+
+    CLI::App bare;
+    Invocation none;
+    configureParser(bare, none);
+    bare.add_subcommand("group", "A command group")->require_subcommand(1);
+    std::vector<std::string> groupOnly = {"group"};
+    EXPECT_THROW(bare.parse(groupOnly), CLI::ParseError);
 }
 
 #ifdef ZELKOR_BINARY
