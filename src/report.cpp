@@ -49,7 +49,8 @@ void writeReport(Output& out, int nSim, const ModelParameters& model,
     writeFormat(out, "%s3\t% .2f\tslope change\n\n", beta, static_cast<double>(model.fB3));
     writeFormat(out, "SD_A\t% .2f\tA phase SD\n", static_cast<double>(model.fSA));
     writeFormat(out, "SD_B\t% .2f\tB phase SD\n\n", static_cast<double>(model.fSB));
-    writeFormat(out, "%s1\t% .2f\tAR(1) coefficient\n", out.letter(Letter::Phi), static_cast<double>(model.fAR1));
+    writeFormat(out, "%s1\t% .2f\tAR(1) coefficient\n", out.letter(Letter::Phi),
+                static_cast<double>(model.fAR1));
     writeFormat(out, "%s1\t% .2f\tMA(1) coefficient\n\n",
                 out.letter(Letter::Theta), static_cast<double>(model.fMA1));
     writeText(out, "      \t MEAN\tSE\tP\t 0%\t 25%\t 50%\t 75%\t 100%\n");
