@@ -21,7 +21,11 @@ struct BlockRunner::Job {
     int countOf(int b) const { return std::min(blockSize, nIter - b * blockSize); }
 };
 
-BlockRunner::BlockRunner(int threads) : threads_(threads) {}
+// More workers than this only cost start-up time and memory: no run has
+// enough blocks to keep them busy.
+constexpr int kMaxWorkers = 256;
+
+BlockRunner::BlockRunner(int threads) : threads_(std::min(threads, kMaxWorkers)) {}
 
 BlockRunner::~BlockRunner() {
     {

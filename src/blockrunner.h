@@ -25,8 +25,9 @@ public:
     // collect(i): takes iteration i's results; called in iteration order.
     using Collect = std::function<void(int i)>;
 
-    // threads <= 1 runs every block on the calling thread.  The worker
-    // threads start with the first run that has more than one block.
+    // threads <= 1 runs every block on the calling thread; more than 256 are
+    // taken as 256.  The worker threads start with the first run that has
+    // more than one block.
     explicit BlockRunner(int threads);
     ~BlockRunner();
     BlockRunner(const BlockRunner&) = delete;

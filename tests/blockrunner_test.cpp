@@ -95,3 +95,12 @@ TEST(BlockRunner, OneThreadComputesOnTheCallersSlot) {
     const ToyRun got = runToy(runner, 30, 4, 9);
     EXPECT_EQ(got.maxWorker, 0);
 }
+
+TEST(BlockRunner, AbsurdThreadCountsAreCapped) {
+    BlockRunner runner(100000);
+    EXPECT_EQ(runner.workerSlots(), 256);
+    BlockRunner reference(1);
+    const ToyRun got = runToy(runner, 40, 3, 5), expected = runToy(reference, 40, 3, 5);
+    EXPECT_EQ(got.collected, expected.collected);
+    EXPECT_TRUE(got.after == expected.after);
+}

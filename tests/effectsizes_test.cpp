@@ -267,10 +267,11 @@ TEST(NonOverlap, NoPointAboveGivesOne) {
     for (int na = 1; na < 26; ++na) {
         for (int nb = 1; na + nb <= 26; ++nb) {
             const float p = pndPValue(na, nb, 0);
-            if (na + nb <= 8)
+            if (na + nb <= 8) {
                 EXPECT_EQ(p, 1.0f) << na << "," << nb;
-            else
+            } else {
                 EXPECT_NEAR(p, 1.0f, 1e-5) << na << "," << nb;
+            }
         }
     }
 }

@@ -37,9 +37,10 @@ void expectSameRows(const Outcome& a, const Outcome& b, int threads) {
             << "row " << r << " values differ with " << threads << " threads";
         EXPECT_EQ(0, std::memcmp(&x.sum, &y.sum, sizeof(float))) << "row " << r;
         ASSERT_EQ(x.pValues.size(), y.pValues.size());
-        if (!x.pValues.empty())
+        if (!x.pValues.empty()) {
             EXPECT_EQ(0, std::memcmp(x.pValues.data(), y.pValues.data(), x.pValues.size() * sizeof(float)))
                 << "row " << r << " p-values differ with " << threads << " threads";
+        }
         EXPECT_EQ(x.significant, y.significant) << "row " << r;
     }
     EXPECT_TRUE(a.after == b.after) << "generator state after the run, " << threads << " threads";
