@@ -225,7 +225,9 @@ TEST(NonOverlap, LongDesignsGiveTheExactProbability) {
     const NonOverlapTable table(1000, 1000);
     for (int k = 0; k <= 1000; ++k) {
         ASSERT_TRUE(table.p(k) >= 0.0f && table.p(k) <= 1.0f) << k;
-        if (k > 0) ASSERT_LE(table.p(k), table.p(k - 1)) << k;
+        if (k > 0) {
+            ASSERT_LE(table.p(k), table.p(k - 1)) << k;
+        }
     }
     EXPECT_EQ(table.p(0), 1.0f);
 }
