@@ -1,0 +1,77 @@
+// The study runner: expands a design, runs every condition of a design (or of
+// one shard of it) into a results file that is written condition by condition
+// under a temporary name and can be resumed, and merges the shards' files.
+// The simulation itself is reached through a Simulator, so that the file
+// handling can be exercised without it.
+//
+// Exit statuses of the entry points: 0 success; 1 runtime failure (a file
+// cannot be written or renamed, the simulation fails); 2 usage or input error
+// (bad option value, unreadable or invalid design, results or sidecar file,
+// an interrupted run that does not match, parts that cannot be merged).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "results.h"
+
+// What simulates the conditions: the program's runs, or a stand-in in tests.
+struct Simulator {
+    LabelsFn labels;
+    // One condition from the given seed: replications series, a series counts
+    // as significant when its p-value is below alpha.
+    std::function<ConditionOutcome(const Condition&, std::uint32_t seed, int replications, double alpha)> run;
+};
+
+struct ExpandOptions {
+    int option = 0;  // 1 or 2
+    // Factor specifications ("a,b,c" or "from:to:step"); a factor without one
+    // takes the dialogue's value (0, or 1 for the SDs).  n_a and n_b are required.
+    std::optional<std::string> nA, nB, trend, level, slope, sdA, sdB, ar1, ma1;
+    std::string output;  // empty: standard output
+};
+
+// Writes the design to options.output or to out.
+int gridExpand(const ExpandOptions& options, std::ostream& out, std::ostream& err);
+
+enum class SeedMode { Fixed, PerCondition };
+
+struct RunOptions {
+    std::string design;
+    std::string output;
+    int shard = 1;   // K of --shard K/N
+    int shards = 1;  // N
+    int replications = 0;  // 0: 10000 for option 1, 1000 for option 2
+    double alpha = 0.05;
+    SeedMode seedMode = SeedMode::Fixed;
+    // Fixed mode: the seed of every condition.  Per-condition mode: the base
+    // seed of the hash.
+    std::uint32_t seed = kRunSeed;
+    std::string perSeries;  // empty: no per-series file
+    bool resume = false;
+    bool progress = false;  // a progress line on err (for a terminal)
+    std::string commandLine;
+};
+
+int gridRun(const RunOptions& options, const Simulator& simulator, std::ostream& err);
+
+struct MergeOptions {
+    std::vector<std::string> parts;
+    std::string output;
+    std::string commandLine;
+};
+
+int gridMerge(const MergeOptions& options, const LabelsFn& labels, std::ostream& err);
+
+// "K/N" with 1 <= K <= N; false with a message otherwise.
+bool parseShard(const std::string& text, int& shard, int& shards, std::string& error);
+
+// "fixed" or "per-condition".
+bool parseSeedMode(const std::string& text, SeedMode& mode);
+
+// The program's version as sidecars record it.
+const char* gridProgramVersion();

@@ -1,0 +1,258 @@
+#include "design.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::vector<int> ints(const std::string& spec) {
+    std::vector<int> v;
+    std::string error;
+    EXPECT_TRUE(parseIntSpec(spec, v, error)) << spec << ": " << error;
+    return v;
+}
+
+std::vector<float> floats(const std::string& spec) {
+    std::vector<float> v;
+    std::string error;
+    EXPECT_TRUE(parseFloatSpec(spec, v, error)) << spec << ": " << error;
+    return v;
+}
+
+bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+Condition condition(int id, Option option, ModelParameters m) {
+    Condition c;
+    c.id = id;
+    c.option = option;
+    c.model = m;
+    return c;
+}
+
+const std::string kHeader = "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1\n";
+
+std::vector<DesignError> parse(const std::string& text, std::vector<Condition>& design) {
+    return parseDesign(text, design);
+}
+
+// "LINE:COLUMN: message" of the first error, for compact expectations.
+std::string firstError(const std::string& text) {
+    std::vector<Condition> design;
+    const auto errors = parseDesign(text, design);
+    if (errors.empty()) return "";
+    EXPECT_TRUE(design.empty()) << "a design with errors is not handed out";
+    return std::to_string(errors[0].line) + ":" + std::to_string(errors[0].column) + ": " + errors[0].message;
+}
+
+}  // namespace
+
+TEST(DesignSpec, ListsAndInclusiveRanges) {
+    EXPECT_EQ(ints("3:19:2"), (std::vector<int>{3, 5, 7, 9, 11, 13, 15, 17, 19}));
+    EXPECT_EQ(ints("10,15,20"), (std::vector<int>{10, 15, 20}));
+    EXPECT_EQ(ints("5:6:10"), (std::vector<int>{5}));
+    EXPECT_EQ(ints(" 7 "), (std::vector<int>{7}));
+
+    // The decimal step's binary rounding must neither lose the end point nor
+    // give values other than the ones typed as a list.
+    const std::vector<float> r = floats("0:1:0.1");
+    ASSERT_EQ(r.size(), 11u);
+    const std::vector<float> l = floats("0,0.1,0.2,0.3,0.4,0.5,0.6,0.7,0.8,0.9,1");
+    for (std::size_t i = 0; i < r.size(); ++i) EXPECT_TRUE(sameBits(r[i], l[i])) << i;
+    EXPECT_EQ(floats("-0.6:0.6:0.3").size(), 5u);
+    EXPECT_EQ(floats("0.25"), (std::vector<float>{0.25f}));
+    // The dialogue's grammar: hexadecimal and non-finite entries.
+    const std::vector<float> odd = floats("0x1p-2,inf,-INF");
+    EXPECT_EQ(odd[0], 0.25f);
+    EXPECT_TRUE(std::isinf(odd[1]) && odd[2] < 0);
+}
+
+TEST(DesignSpec, RejectsWhatIsNeitherListNorRange) {
+    std::vector<int> vi;
+    std::vector<float> vf;
+    std::string error;
+    for (const char* bad : {"", "1:2", "1:2:3:4", "a", "1,,2", "3:1:1", "1:5:0", "1:5:-1", "2.5", "1e2",
+                            "99999999999"})
+        EXPECT_FALSE(parseIntSpec(bad, vi, error)) << bad;
+    for (const char* bad : {"", "x", "0:1", "1:0:0.1", "0:1:0", "0:1:nan", "0:inf:1", "0.1.2", "1,"})
+        EXPECT_FALSE(parseFloatSpec(bad, vf, error)) << bad;
+    EXPECT_FALSE(parseIntSpec("1:1000000:1", vi, error)) << "more values than a factor may have";
+}
+
+TEST(DesignExpand, LastFactorVariesFastestAndIdsCount) {
+    FactorLists f;
+    f.nA = {3, 4};
+    f.nB = {5};
+    f.level = {0.0f, 1.0f};
+    f.ma1 = {0.0f, 0.4f};
+    long long skipped = -1;
+    const std::vector<Condition> d = expandDesign(f, skipped);
+    EXPECT_EQ(skipped, 0);
+    ASSERT_EQ(d.size(), 8u);
+    for (std::size_t i = 0; i < d.size(); ++i) EXPECT_EQ(d[i].id, static_cast<int>(i) + 1);
+    EXPECT_EQ(d[0].model.nA, 3);
+    EXPECT_EQ(d[1].model.fMA1, 0.4f);
+    EXPECT_EQ(d[1].model.fB2, 0.0f);
+    EXPECT_EQ(d[2].model.fB2, 1.0f);
+    EXPECT_EQ(d[4].model.nA, 4);
+    // The dialogue's values for what was not named.
+    EXPECT_EQ(d[7].model.fSA, 1.0f);
+    EXPECT_EQ(d[7].model.fSB, 1.0f);
+    EXPECT_EQ(d[7].model.fB1, 0.0f);
+    EXPECT_EQ(d[7].model.fAR1, 0.0f);
+}
+
+TEST(DesignExpand, LeavesOutBothCoefficientsNonZero) {
+    FactorLists f;
+    f.nA = {5};
+    f.nB = {5};
+    f.ar1 = {0.0f, 0.3f};
+    f.ma1 = {0.0f, 0.4f};
+    long long skipped = 0;
+    const std::vector<Condition> d = expandDesign(f, skipped);
+    EXPECT_EQ(skipped, 1);
+    ASSERT_EQ(d.size(), 3u);
+    for (const Condition& c : d) EXPECT_TRUE(c.model.fAR1 == 0.0f || c.model.fMA1 == 0.0f);
+    EXPECT_EQ(d[2].id, 3);
+}
+
+TEST(DesignText, FloatsAreShortestAndReadBack) {
+    EXPECT_EQ(floatText(0.3f), "0.3");
+    EXPECT_EQ(floatText(1.0f), "1");
+    EXPECT_EQ(floatText(-0.6f), "-0.6");
+    EXPECT_EQ(floatText(NAN), "NaN");
+    EXPECT_EQ(floatText(INFINITY), "Inf");
+    EXPECT_EQ(floatText(-INFINITY), "-Inf");
+    for (float v : {0.1f, 1e-30f, 3.4028235e38f, 1.17549435e-38f, 1e-45f, 0.30000001f, -2.5e-7f}) {
+        const std::string t = floatText(v);
+        EXPECT_TRUE(sameBits(std::strtof(t.c_str(), nullptr), v)) << t;
+    }
+
+    FactorLists f;
+    f.nA = ints("1,7");
+    f.nB = ints("1000");
+    f.trend = floats("-0.05,0.1");
+    f.sdB = floats("0.5,2");
+    f.ar1 = floats("-0.3,0");
+    long long skipped = 0;
+    const std::vector<Condition> d = expandDesign(f, skipped);
+    const std::string text = designText(d);
+    EXPECT_EQ(text.substr(0, kHeader.size()), kHeader);
+    EXPECT_EQ(text.substr(kHeader.size(), text.find('\n', kHeader.size()) - kHeader.size()),
+              "1,1,1,1000,-0.05,0,0,1,0.5,-0.3,0");
+    std::vector<Condition> back;
+    ASSERT_TRUE(parse(text, back).empty());
+    ASSERT_EQ(back.size(), d.size());
+    for (std::size_t i = 0; i < d.size(); ++i) EXPECT_EQ(conditionText(back[i]), conditionText(d[i]));
+}
+
+TEST(DesignRead, ColumnsInAnyOrderQuotesCrlfAndBlankLines) {
+    std::vector<Condition> d;
+    const std::string text =
+        "\"ma1\",\"ar1\",sd_b,sd_a,slope,level,trend,n_b,n_a,option,condition_id\r\n"
+        "0.4, 0 ,1,1,0,1,0.1,10,10,1,7\r\n"
+        "\r\n"
+        "0,0.3,2,1,0,0,0,3,4,\"2\",2\r\n";
+    ASSERT_TRUE(parse(text, d).empty());
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(conditionText(d[0]), "7,1,10,10,0.1,1,0,1,1,0,0.4");
+    EXPECT_EQ(conditionText(d[1]), "2,2,4,3,0,0,0,1,2,0.3,0");
+}
+
+TEST(DesignRead, ErrorsNameLineAndColumn) {
+    const std::string row = "1,1,10,10,0,0,0,1,1,0,0\n";
+    EXPECT_EQ(firstError(""), "1:1: the design is empty: no header line");
+    EXPECT_EQ(firstError(kHeader), "2:1: the design has no conditions");
+    EXPECT_EQ(firstError("condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1\n" + row),
+              "1:1: missing column 'ma1'");
+    EXPECT_EQ(firstError("condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1,x\n" + row),
+              "1:65: unknown column 'x'");
+    EXPECT_EQ(firstError("condition_id,option,n_a,n_a,trend,level,slope,sd_a,sd_b,ar1,ma1\n" + row),
+              "1:25: column 'n_a' appears twice");
+    EXPECT_EQ(firstError(kHeader + row + "2,1,10,10,0,0,0,1,1,0\n"), "3:1: expected 11 fields, found 10");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,0,zero,0,1,1,0,0\n"),
+              "2:13: cannot read 'zero' as a number (level)");
+    EXPECT_EQ(firstError(kHeader + "1,1,10.5,10,0,0,0,1,1,0,0\n"),
+              "2:5: cannot read '10.5' as a whole number (n_a)");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,0,0,0,1,1,0,0.4x\n"),
+              "2:23: cannot read '0.4x' as a number (ma1)");
+    EXPECT_EQ(firstError(kHeader + "1,1,0,10,0,0,0,1,1,0,0\n"),
+              "2:5: n_a must be from 1 to 1000 with option 1, found 0");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,1001,0,0,0,1,1,0,0\n"),
+              "2:8: n_b must be from 1 to 1000 with option 1, found 1001");
+    EXPECT_EQ(firstError(kHeader + "1,2,101,10,0,0,0,1,1,0,0\n"),
+              "2:5: n_a must be from 1 to 100 with option 2, found 101");
+    EXPECT_EQ(firstError(kHeader + "1,3,10,10,0,0,0,1,1,0,0\n"), "2:3: option must be 1 or 2, found 3");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,0,0,0,1,1,0.3,0.4\n"),
+              "2:25: ar1 and ma1 are both non-zero; a condition has an AR(1) or an MA(1) coefficient, "
+              "not both");
+    EXPECT_EQ(firstError(kHeader + "0,1,10,10,0,0,0,1,1,0,0\n"),
+              "2:1: condition_id must be a positive whole number, found 0");
+    EXPECT_EQ(firstError(kHeader + "-4,1,10,10,0,0,0,1,1,0,0\n"),
+              "2:1: condition_id must be a positive whole number, found -4");
+    EXPECT_EQ(firstError(kHeader + row + "\n" + row), "4:1: duplicate condition_id 1 (first on line 2)");
+    EXPECT_EQ(firstError(kHeader + "\"1,1,10,10,0,0,0,1,1,0,0\n"), "2:1: unbalanced quotes");
+}
+
+TEST(DesignRead, ReportsEveryProblem) {
+    std::vector<Condition> d;
+    const auto errors = parse(kHeader + "1,1,0,0,0,0,0,1,1,0,0\n2,2,5,5,x,0,0,1,1,0,0\n2,1,5,5,0,0,0,1,1,0,0\n", d);
+    ASSERT_EQ(errors.size(), 4u);
+    EXPECT_EQ(errors[0].column, 5);
+    EXPECT_EQ(errors[1].column, 7);
+    EXPECT_EQ(errors[2].line, 3);
+    EXPECT_EQ(errors[3].line, 4);
+    EXPECT_TRUE(d.empty());
+}
+
+TEST(DesignSeed, DocumentedHash) {
+    EXPECT_EQ(fnv1a64(""), 0xcbf29ce484222325ULL);
+    EXPECT_EQ(fnv1a64("a"), 0xaf63dc4c8601ec8cULL);
+    const Condition c = condition(9, Option::EffectSizes, {10, 10, 0.1f, 1, 0, 1, 1, 0, 0.4f});
+    EXPECT_EQ(canonicalParameters(c),
+              "option=1;n_a=10;n_b=10;trend=3dcccccd;level=3f800000;slope=00000000;sd_a=3f800000;"
+              "sd_b=3f800000;ar1=00000000;ma1=3ecccccd");
+    // Computed from the text above by a separate implementation of FNV-1a.
+    EXPECT_EQ(conditionSeed(7487, c), 1949463626u);
+    EXPECT_EQ(conditionSeed(1, condition(1, Option::Varden, {3, 3, 0, 0, 0, 1, 1, 0.3f, 0})), 3943178974u);
+}
+
+TEST(DesignSeed, DependsOnParametersAndBaseOnly) {
+    const ModelParameters m{10, 10, 0.1f, 1, 0, 1, 1, 0, 0.4f};
+    const std::uint32_t s = conditionSeed(7, condition(1, Option::EffectSizes, m));
+    EXPECT_EQ(conditionSeed(7, condition(500, Option::EffectSizes, m)), s) << "the id is not part of it";
+    EXPECT_NE(conditionSeed(8, condition(1, Option::EffectSizes, m)), s);
+    EXPECT_NE(conditionSeed(7, condition(1, Option::Varden, m)), s);
+    ModelParameters other = m;
+    other.fMA1 = std::nextafter(0.4f, 1.0f);
+    EXPECT_NE(conditionSeed(7, condition(1, Option::EffectSizes, other)), s) << "one ulp is another condition";
+    other = m;
+    other.fB3 = -0.0f;
+    EXPECT_EQ(conditionSeed(7, condition(1, Option::EffectSizes, other)), s) << "-0 is the coefficient 0";
+    other = m;
+    std::swap(other.nA, other.nB);
+    other.nA = 11;
+    EXPECT_NE(conditionSeed(7, condition(1, Option::EffectSizes, other)), s);
+}
+
+TEST(DesignHash, IgnoresRowOrderButNotIdsOrValues) {
+    FactorLists f;
+    f.nA = {3, 4, 5};
+    f.nB = {6, 7};
+    long long skipped = 0;
+    std::vector<Condition> d = expandDesign(f, skipped);
+    const std::string h = designHash(d);
+    EXPECT_EQ(h.size(), 16u);
+    std::reverse(d.begin(), d.end());
+    EXPECT_EQ(designHash(d), h);
+    d[0].id = 99;
+    EXPECT_NE(designHash(d), h);
+    d[0].id = 6;
+    d[1].model.fB2 = 0.5f;
+    EXPECT_NE(designHash(d), h);
+    d.pop_back();
+    EXPECT_NE(designHash(d), h);
+}
