@@ -262,7 +262,7 @@ bool parseSeedMode(const std::string& text, SeedMode& mode) {
 
 // ---- expand ------------------------------------------------------------------
 
-int gridExpand(const ExpandOptions& options, std::ostream& out, std::ostream& err) {
+int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err) {
     const char* const where = "zelkor: grid expand: ";
     if (options.option != 1 && options.option != 2) {
         err << where << "--option must be 1 or 2\n";
@@ -317,11 +317,8 @@ int gridExpand(const ExpandOptions& options, std::ostream& out, std::ostream& er
 
     const std::string text = designText(design);
     if (options.output.empty()) {
-        out << text << std::flush;
-        if (!out) {
-            err << "zelkor: write error\n";
-            return kExitFailure;
-        }
+        writeText(out, text);
+        out.flush();
         return 0;
     }
     if (!writeAtomically(options.output, text, error)) {
@@ -333,7 +330,7 @@ int gridExpand(const ExpandOptions& options, std::ostream& out, std::ostream& er
 
 // ---- run ---------------------------------------------------------------------
 
-int gridRun(const RunOptions& options, const Simulator& simulator, std::ostream& err) {
+int gridRun(const RunOptions& options, const ConditionRunner& runner, std::ostream& err) {
     const std::string where = "zelkor: grid run: ";
     if (options.output.empty()) {
         err << where << "an output file (-o) is required\n";
@@ -443,7 +440,7 @@ int gridRun(const RunOptions& options, const Simulator& simulator, std::ostream&
                 err << where << "cannot resume: " << partialPath << ": " << error << "\n";
                 return kExitInput;
             }
-            const ResultsReading reading = readResults(partialText, simulator.labels);
+            const ResultsReading reading = readResults(partialText, runner.labels);
             if (reading.errorLine > 0) {
                 err << partialPath << ":" << reading.errorLine << ":1: " << reading.error << "\n";
                 return kExitInput;
@@ -523,14 +520,14 @@ int gridRun(const RunOptions& options, const Simulator& simulator, std::ostream&
         const int replications = replicationsFor(options, c);
         ConditionOutcome outcome;
         try {
-            outcome = simulator.run(c, seed, replications, options.alpha);
+            outcome = runner.run(c, seed, replications, options.alpha);
         } catch (const std::exception& e) {
             progress.finish();
             err << where << "condition " << c.id << ": " << e.what() << "\n";
             return kExitFailure;
         }
         // Guards the seam: a row the reader would not take back must not be written.
-        const std::vector<std::string> labels = simulator.labels(c.option);
+        const std::vector<std::string> labels = runner.labels(c.option);
         bool fits = outcome.nSim == replications && outcome.statistics.size() == labels.size();
         for (std::size_t s = 0; fits && s < labels.size(); ++s) {
             const StatisticOutcome& st = outcome.statistics[s];

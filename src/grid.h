@@ -1,7 +1,7 @@
 // The study runner: expands a design, runs every condition of a design (or of
 // one shard of it) into a results file that is written condition by condition
 // under a temporary name and can be resumed, and merges the shards' files.
-// The simulation itself is reached through a Simulator, so that the file
+// The simulation itself is reached through a ConditionRunner, so that the file
 // handling can be exercised without it.
 //
 // Exit statuses of the entry points: 0 success; 1 runtime failure (a file
@@ -17,10 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "console.h"
 #include "results.h"
 
 // What simulates the conditions: the program's runs, or a stand-in in tests.
-struct Simulator {
+struct ConditionRunner {
     LabelsFn labels;
     // One condition from the given seed: replications series, a series counts
     // as significant when its p-value is below alpha.
@@ -36,7 +37,7 @@ struct ExpandOptions {
 };
 
 // Writes the design to options.output or to out.
-int gridExpand(const ExpandOptions& options, std::ostream& out, std::ostream& err);
+int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err);
 
 enum class SeedMode { Fixed, PerCondition };
 
@@ -57,7 +58,7 @@ struct RunOptions {
     std::string commandLine;
 };
 
-int gridRun(const RunOptions& options, const Simulator& simulator, std::ostream& err);
+int gridRun(const RunOptions& options, const ConditionRunner& runner, std::ostream& err);
 
 struct MergeOptions {
     std::vector<std::string> parts;

@@ -65,8 +65,8 @@ struct Fake {
     std::vector<int> ran;
     int failAt = 0;
 
-    Simulator simulator() {
-        return Simulator{fakeLabels, [this](const Condition& c, std::uint32_t seed, int replications, double alpha) {
+    ConditionRunner runner() {
+        return ConditionRunner{fakeLabels, [this](const Condition& c, std::uint32_t seed, int replications, double alpha) {
                              if (c.id == failAt) throw std::runtime_error("stopped");
                              ran.push_back(c.id);
                              return fakeOutcome(c, seed, replications, alpha);
@@ -120,7 +120,7 @@ protected:
 
     int run(const RunOptions& o, Fake& fake) {
         err_.str("");
-        return gridRun(o, fake.simulator(), err_);
+        return gridRun(o, fake.runner(), err_);
     }
 
     int run(const RunOptions& o) {
@@ -487,10 +487,10 @@ TEST_F(Grid, ExpandWritesTheProductOrRefuses) {
     e.level = "0,1";
     e.ar1 = "0,0.3";
     e.ma1 = "0,0.4";
-    std::ostringstream out;
+    StringOutput out;
     std::ostringstream errors;
     ASSERT_EQ(gridExpand(e, out, errors), 0);
-    EXPECT_EQ(out.str(), kHeader +
+    EXPECT_EQ(out.text(), kHeader +
                              "1,1,3,10,0,0,0,1,1,0,0\n2,1,3,10,0,0,0,1,1,0,0.4\n3,1,3,10,0,0,0,1,1,0.3,0\n"
                              "4,1,3,10,0,1,0,1,1,0,0\n5,1,3,10,0,1,0,1,1,0,0.4\n6,1,3,10,0,1,0,1,1,0.3,0\n"
                              "7,1,5,10,0,0,0,1,1,0,0\n8,1,5,10,0,0,0,1,1,0,0.4\n9,1,5,10,0,0,0,1,1,0.3,0\n"
@@ -498,17 +498,19 @@ TEST_F(Grid, ExpandWritesTheProductOrRefuses) {
     EXPECT_NE(errors.str().find("left out 4 combinations"), std::string::npos);
 
     e.output = path("d.csv");
-    ASSERT_EQ(gridExpand(e, out, errors), 0);
-    EXPECT_EQ(read("d.csv"), out.str());
+    StringOutput none;
+    ASSERT_EQ(gridExpand(e, none, errors), 0);
+    EXPECT_EQ(none.text(), "");
+    EXPECT_EQ(read("d.csv"), out.text());
     std::vector<Condition> design;
     EXPECT_TRUE(parseDesign(read("d.csv"), design).empty());
 
     const auto refused = [&](ExpandOptions bad, const std::string& message) {
-        std::ostringstream o;
+        StringOutput o;
         std::ostringstream m;
         EXPECT_EQ(gridExpand(bad, o, m), 2) << message;
         EXPECT_NE(m.str().find(message), std::string::npos) << m.str();
-        EXPECT_EQ(o.str(), "");
+        EXPECT_EQ(o.text(), "");
     };
     ExpandOptions bad = e;
     bad.output.clear();
