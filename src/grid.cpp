@@ -348,8 +348,12 @@ int gridRun(const RunOptions& options, const ConditionRunner& runner, std::ostre
         err << where << "--alpha must lie between 0 and 1\n";
         return kExitInput;
     }
-    if (!options.perSeries.empty() && options.perSeries == options.output) {
-        err << where << "--per-series and -o name the same file\n";
+    if (options.output == options.design) {
+        err << where << "-o names the design file\n";
+        return kExitInput;
+    }
+    if (!options.perSeries.empty() && (options.perSeries == options.output || options.perSeries == options.design)) {
+        err << where << "--per-series names the results or the design file\n";
         return kExitInput;
     }
 
