@@ -1,0 +1,35 @@
+// The study runner's way into the program's runs: one simulator, with its
+// worker threads and workspaces, serves every condition of a grid, and each
+// condition's rows are summarized by the report's own summary.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "grid.h"
+#include "mersenne.h"
+
+class Simulator;
+
+// The labels an option's table prints, in row order, from the report.
+std::vector<std::string> tableLabels(Option option);
+
+class GridSimulation {
+public:
+    // threads <= 0 uses all hardware threads.
+    explicit GridSimulation(int threads);
+    ~GridSimulation();
+    GridSimulation(const GridSimulation&) = delete;
+    GridSimulation& operator=(const GridSimulation&) = delete;
+
+    // A runner for gridRun; valid while this object lives.
+    ConditionRunner runner();
+
+    // One condition: the rows of a run with these settings, summarized.
+    ConditionOutcome run(const Condition& c, std::uint32_t seed, int replications, double alpha);
+
+private:
+    std::unique_ptr<Simulator> simulator_;
+    Rng rng_;
+};

@@ -1,0 +1,211 @@
+// The study runner on the program's own runs: rows against the dialogue's
+// tables, seeds that survive row order, sharding and thread counts, and the
+// command line end to end.
+#include "gridsimulation.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "dialogue.h"
+#include "sidecar.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kHeader = "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1\n";
+
+class GridSimulationTest : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("zelkor-gridsim-" + std::to_string(::getpid()) + "-" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(dir_);
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream(path(name), std::ios::binary) << text;
+    }
+
+    std::string read(const std::string& name) const {
+        std::ifstream file(path(name), std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    // Runs the design into output; returns the exit status.
+    int run(GridSimulation& simulation, RunOptions o) {
+        err_.str("");
+        return gridRun(o, simulation.runner(), err_);
+    }
+
+    RunOptions options(const std::string& design, const std::string& output) const {
+        RunOptions o;
+        o.design = path(design);
+        o.output = path(output);
+        return o;
+    }
+
+    fs::path dir_;
+    std::ostringstream err_;
+};
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> f;
+    std::size_t start = 0;
+    for (;;) {
+        const auto comma = line.find(',', start);
+        f.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) return f;
+        start = comma + 1;
+    }
+}
+
+// The results file writes every NaN as NaN, whatever its sign bit: "-nan"
+// and " nan" of a table both count as "nan".
+std::string unsignedNaN(std::string text) {
+    for (const char* signed_ : {"-nan", " nan"})
+        for (auto at = text.find(signed_); at != std::string::npos; at = text.find(signed_)) text.replace(at, 4, "nan");
+    return text;
+}
+
+// A results file's rows as the dialogue's table prints them.
+std::string asTable(const std::string& results) {
+    std::istringstream in(results);
+    std::string line;
+    std::getline(in, line);
+    std::string table;
+    char buf[200];
+    while (std::getline(in, line)) {
+        const std::vector<std::string> f = fields(line);
+        const auto num = [&](int k) { return std::strtod(f[static_cast<std::size_t>(k)].c_str(), nullptr); };
+        if (f[16] == "NA")
+            std::snprintf(buf, sizeof buf, "%-6s\t% .2f\t%.2f\t*   \t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n",
+                          f[13].c_str(), num(14), num(15), num(18), num(19), num(20), num(21), num(22));
+        else
+            std::snprintf(buf, sizeof buf, "%-6s\t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n",
+                          f[13].c_str(), num(14), num(15), num(16), num(18), num(19), num(20), num(21),
+                          num(22));
+        table += buf;
+    }
+    return table;
+}
+
+// The table rows of a dialogue session's reports, one after another.
+std::string dialogueRows(const std::string& session) {
+    StringInput in(session);
+    StringOutput out;
+    EXPECT_EQ(runDialogue(in, out, 2), 0);
+    std::istringstream text(out.text());
+    std::string line;
+    std::string rows;
+    bool inTable = false;
+    while (std::getline(text, line)) {
+        if (line.rfind("      \t MEAN", 0) == 0) {
+            inTable = true;
+        } else if (line.empty()) {
+            inTable = false;
+        } else if (inTable) {
+            rows += line + "\n";
+        }
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST_F(GridSimulationTest, RowsRoundedAreTheDialoguesTables) {
+    // Option 1 with an MA(1) error and with an AR(1) error at degenerate lengths;
+    // option 2 small.
+    write("design.csv", kHeader +
+                            "1,1,10,10,0.1,1,0,1,1,0,0.4\n"
+                            "2,1,1,5,0,0.5,0,1,1,-0.5,0\n"
+                            "3,2,3,3,0.2,1,0,1,2,0.3,0\n");
+    GridSimulation simulation(2);
+    ASSERT_EQ(run(simulation, options("design.csv", "r.csv")), 0) << err_.str();
+    const std::string results = read("r.csv");
+    const std::string option1 = results.substr(0, results.find("\n3,2,") + 1);
+    const std::string option2 = resultsHeader() + results.substr(results.find("\n3,2,") + 1);
+    EXPECT_EQ(unsignedNaN(asTable(option1)),
+              unsignedNaN(dialogueRows("1\n\n10 10 0.1 1 0 1 1 0 0.4\n\n1 5 0 0.5 0 1 1 -0.5\n")));
+    EXPECT_EQ(unsignedNaN(asTable(option2)), unsignedNaN(dialogueRows("2\n\n3 3 0.2 1 0 1 2 0.3\n")));
+    EXPECT_NE(results.find(",10000,7487,PL-Tau,"), std::string::npos);
+    EXPECT_NE(results.find(",1000,7487,SIM-d,"), std::string::npos);
+}
+
+TEST_F(GridSimulationTest, LabelsComeFromTheReport) {
+    EXPECT_EQ(tableLabels(Option::EffectSizes),
+              (std::vector<std::string>{"PL-Tau", "Tau-U", "MPD-r", "ECL", "PND", "PNCD"}));
+    EXPECT_EQ(tableLabels(Option::Varden), (std::vector<std::string>{"SIM-d", "SIM-r"}));
+}
+
+TEST_F(GridSimulationTest, PerConditionRowsIgnoreOrderShardsAndThreads) {
+    const std::string rows[] = {"1,1,3,4,0,1,0,1,1,0,0\n", "2,1,5,5,0.1,0,0,1,1,0.3,0\n",
+                                "3,2,2,3,0,1,0,1,1,0,0\n", "4,1,2,2,0,0,0,0,0,0,0\n"};
+    write("design.csv", kHeader + rows[0] + rows[1] + rows[2] + rows[3]);
+    write("shuffled.csv", kHeader + rows[3] + rows[1] + rows[0] + rows[2]);
+    GridSimulation one(1);
+    GridSimulation three(3);
+    RunOptions o = options("design.csv", "a.csv");
+    o.seedMode = SeedMode::PerCondition;
+    o.seed = 99;
+    o.replications = 40;
+    o.perSeries = path("a-series.csv");
+    ASSERT_EQ(run(one, o), 0) << err_.str();
+    o.design = path("shuffled.csv");
+    o.perSeries.clear();
+    for (int k = 1; k <= 2; ++k) {
+        o.output = path("part" + std::to_string(k) + ".csv");
+        o.shard = k;
+        o.shards = 2;
+        ASSERT_EQ(run(three, o), 0) << err_.str();
+    }
+    ASSERT_EQ(gridMerge(MergeOptions{{path("part2.csv"), path("part1.csv")}, path("m.csv"), "merge"},
+                        tableLabels, err_),
+              0)
+        << err_.str();
+    EXPECT_EQ(read("m.csv"), read("a.csv"));
+    // Zero SDs: PL-Tau is NaN in every series, and counted, while its p-value is 0.
+    const std::string a = read("a.csv");
+    EXPECT_NE(a.find(",40," + std::to_string(conditionSeed(99, Condition{4, Option::EffectSizes, {2, 2, 0, 0, 0, 0, 0, 0, 0}})) +
+                     ",PL-Tau,NaN,NaN,1,0,NaN,NaN,NaN,NaN,NaN,40,0\n"),
+              std::string::npos)
+        << a;
+    EXPECT_NE(read("a-series.csv").find("\n4,PL-Tau,40,NaN,0\n"), std::string::npos);
+}
+
+TEST_F(GridSimulationTest, ResumedRunEqualsAnUninterruptedOne) {
+    write("design.csv", kHeader + "1,1,3,4,0,1,0,1,1,0,0\n2,2,2,2,0,1,0,1,1,0,0\n3,1,8,8,0,1,0,1,1,0,0.2\n");
+    GridSimulation simulation(2);
+    RunOptions o = options("design.csv", "whole.csv");
+    o.replications = 100;
+    ASSERT_EQ(run(simulation, o), 0);
+    // An interruption after the first condition and inside the second.
+    const std::string whole = read("whole.csv");
+    const std::size_t cut = whole.find("\n2,2,") + 30;
+    o.output = path("r.csv");
+    write("r.csv.partial", whole.substr(0, cut));
+    Sidecar partial;
+    std::string error;
+    ASSERT_TRUE(parseSidecar(read("whole.csv.json"), partial, error));
+    write("r.csv.partial.json", sidecarJson(partial));
+    o.resume = true;
+    ASSERT_EQ(run(simulation, o), 0) << err_.str();
+    EXPECT_EQ(read("r.csv"), whole);
+}
