@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "checkedoutput.h"
+#include "gridcommand.h"
 #include "dialogue.h"
 #include "runs.h"
 
@@ -75,14 +76,15 @@ void configureParser(CLI::App& app, Invocation& invocation) {
     app.require_subcommand(0, 1);
 }
 
-void registerSubcommands(CLI::App& /*app*/, Invocation& /*invocation*/) {
-    // Each command group adds itself here, as in
-    //   CLI::App& grid = *app.add_subcommand("grid", "Studies over a grid of designs");
-    //   grid.require_subcommand(1);
-    //   addGridCommands(grid, invocation);  // expand, run, merge
-    // and likewise `plot` (power, distribution).  A leaf command binds its
-    // options to its own settings and, from its callback, sets
-    // invocation.command to the work to run once parsing has succeeded.
+void registerSubcommands(CLI::App& app, Invocation& invocation) {
+    // Each command group adds itself here.  A leaf command binds its options
+    // to its own settings and, from its callback, sets invocation.command to
+    // the work to run once parsing has succeeded.
+    CLI::App& grid = *app.add_subcommand("grid", "Run a study: a design of many conditions, each one\n"
+                                                 "simulated as the dialogue simulates a run");
+    grid.require_subcommand(1);
+    addGridCommands(grid, invocation);  // expand, run, merge
+    // Likewise `plot` (power, distribution).
 }
 
 ParseResult parseCommandLine(const std::vector<std::string>& args, Invocation& invocation) {
@@ -128,7 +130,7 @@ int runProgram(int argc, const char* const* argv) {
                                         : encodingOfDescriptor(STDOUT_FILENO));
     FileInput in(stdin);
     const int threads = invocation.threads > 0 ? invocation.threads : defaultThreadCount();
-    CommandContext context{in, out, threads};
+    CommandContext context{in, out, threads, {argv, argv + argc}};
     const int status = invocation.command ? invocation.command(context)
                                           : runDialogue(in, out, threads);
     out.close();

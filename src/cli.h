@@ -19,6 +19,7 @@ struct CommandContext {
     Input& in;
     Output& out;  // standard output, checked, with its letter encoding set
     int threads;  // worker threads, at least 1
+    std::vector<std::string> args = {};  // the whole command line, program name first
 };
 
 using Command = std::function<int(CommandContext&)>;

@@ -13,8 +13,8 @@
 #include "dialogue.h"
 #include "sidecar.h"
 
-#ifndef ZELKOR_VERSION_TEXT
-#define ZELKOR_VERSION_TEXT "unknown"
+#ifndef ZELKOR_VERSION
+#error "ZELKOR_VERSION must name the program's version"
 #endif
 
 namespace {
@@ -224,7 +224,7 @@ void reportDesignErrors(std::ostream& err, const std::string& path, const std::v
 
 }  // namespace
 
-const char* gridProgramVersion() { return ZELKOR_VERSION_TEXT; }
+const char* gridProgramVersion() { return ZELKOR_VERSION; }
 
 bool parseShard(const std::string& text, int& shard, int& shards, std::string& error) {
     const auto slash = text.find('/');

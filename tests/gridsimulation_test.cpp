@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -208,4 +209,37 @@ TEST_F(GridSimulationTest, ResumedRunEqualsAnUninterruptedOne) {
     o.resume = true;
     ASSERT_EQ(run(simulation, o), 0) << err_.str();
     EXPECT_EQ(read("r.csv"), whole);
+}
+
+// The command line, as the README's guide uses it.
+TEST_F(GridSimulationTest, CommandLineEndToEnd) {
+    const std::string zelkor = ZELKOR_BINARY;
+    const auto sh = [&](const std::string& command) {
+        const int status = std::system(("cd '" + dir_.string() + "' && " + command).c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    ASSERT_EQ(sh(zelkor + " grid expand --option 1 --n-a 3:5:2 --n-b 4 --level 0,1 -o design.csv"), 0);
+    EXPECT_EQ(read("design.csv"),
+              kHeader + "1,1,3,4,0,0,0,1,1,0,0\n2,1,3,4,0,1,0,1,1,0,0\n3,1,5,4,0,0,0,1,1,0,0\n"
+                        "4,1,5,4,0,1,0,1,1,0,0\n");
+    ASSERT_EQ(sh(zelkor + " grid run design.csv --replications 200 --threads 2 -o all.csv"), 0);
+    for (int k = 1; k <= 2; ++k)
+        ASSERT_EQ(sh(zelkor + " grid run design.csv --replications 200 --shard " + std::to_string(k) +
+                     "/2 --threads 1 -o part-" + std::to_string(k) + ".csv"),
+                  0);
+    ASSERT_EQ(sh(zelkor + " grid merge part-1.csv part-2.csv -o merged.csv"), 0);
+    EXPECT_EQ(read("merged.csv"), read("all.csv"));
+    EXPECT_NE(read("part-2.csv.json").find("\"command_line\": \"" + zelkor + " grid run design.csv"),
+              std::string::npos)
+        << read("part-2.csv.json");
+
+    // Input errors: status 2, with file, line and column.
+    write("bad.csv", kHeader + "1,1,3,4,0,0,0,1,1,0,0\n1,1,3,4,0,0,0,1,1,0,0\n");
+    EXPECT_EQ(sh(zelkor + " grid run bad.csv -o x.csv 2> err.txt"), 2);
+    EXPECT_EQ(read("err.txt"), "bad.csv:3:1: duplicate condition_id 1 (first on line 2)\n");
+    EXPECT_EQ(sh(zelkor + " grid merge part-1.csv -o x.csv 2> err.txt"), 2);
+    EXPECT_NE(read("err.txt").find("shard 2/2 is missing"), std::string::npos);
+    EXPECT_EQ(sh(zelkor + " grid run design.csv --shard 3/2 -o x.csv 2> err.txt"), 2);
+    EXPECT_EQ(sh(zelkor + " grid run design.csv --seed-mode random -o x.csv 2> err.txt"), 2);
+    EXPECT_FALSE(fs::exists(path("x.csv")));
 }

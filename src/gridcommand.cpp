@@ -1,0 +1,141 @@
+#include "gridcommand.h"
+
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <iostream>
+#include <limits>
+#include <memory>
+
+#include "grid.h"
+#include "gridsimulation.h"
+
+namespace {
+
+// What the three subcommands read; lives as long as the parser's callbacks.
+struct GridState {
+    ExpandOptions expand;
+    RunOptions run;
+    MergeOptions merge;
+    std::string shard;
+    std::string seedMode = "fixed";
+};
+
+const CLI::Validator kShard(
+    [](std::string& text) -> std::string {
+        int k = 0;
+        int n = 0;
+        std::string error;
+        return parseShard(text, k, n, error) ? std::string() : error;
+    },
+    "");
+
+}  // namespace
+
+std::string shellCommandLine(const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& arg : args) {
+        if (!line.empty()) line += ' ';
+        const bool plain = !arg.empty() && arg.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                                 "0123456789-_=+/.,:@%") == std::string::npos;
+        if (plain) {
+            line += arg;
+            continue;
+        }
+        line += '\'';
+        for (char c : arg) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += '\'';
+    }
+    return line;
+}
+
+void addGridCommands(CLI::App& grid, Invocation& invocation) {
+    auto state = std::make_shared<GridState>();
+    grid.fallthrough();  // --threads after the command's name
+
+    // expand
+    CLI::App* expand = grid.add_subcommand("expand", "Write a design CSV: every combination of the factors'\n"
+                                                      "values (SPEC: a,b,c or from:to:step, inclusive)");
+    expand->fallthrough();
+    ExpandOptions& e = state->expand;
+    expand->add_option("--option", e.option, "1 (effect sizes) or 2 (VARDEN)")
+        ->required()
+        ->type_name("1|2")
+        ->check(CLI::IsMember({1, 2}).description(""));
+    const auto spec = [&](const char* name, std::optional<std::string>& target, const char* help) {
+        expand->add_option_function<std::string>(
+                  name, [&target](const std::string& v) { target = v; }, help)
+            ->type_name("SPEC");
+    };
+    spec("--n-a", e.nA, "A phase lengths (required)");
+    spec("--n-b", e.nB, "B phase lengths (required)");
+    spec("--trend", e.trend, "Baseline trends (default 0)");
+    spec("--level", e.level, "Level changes (default 0)");
+    spec("--slope", e.slope, "Slope changes (default 0)");
+    spec("--sd-a", e.sdA, "A phase SDs (default 1)");
+    spec("--sd-b", e.sdB, "B phase SDs (default 1)");
+    spec("--ar1", e.ar1, "AR(1) coefficients (default 0)");
+    spec("--ma1", e.ma1, "MA(1) coefficients (default 0)");
+    expand->add_option("-o,--output", e.output, "Design file (default: standard output)")->type_name("FILE");
+    expand->callback([&invocation, state] {
+        invocation.command = [state](CommandContext& context) {
+            return gridExpand(state->expand, context.out, std::cerr);
+        };
+    });
+
+    // run
+    CLI::App* run = grid.add_subcommand("run", "Simulate every condition of a design into a results CSV\n"
+                                                "(and its sidecar FILE.json)");
+    run->fallthrough();
+    RunOptions& r = state->run;
+    run->add_option("design", r.design, "Design CSV")->required()->type_name("DESIGN");
+    run->add_option("-o,--output", r.output, "Results CSV")->required()->type_name("FILE");
+    run->add_option("--shard", state->shard, "Run the K-th of N interleaved slices of the design's\n"
+                                             "rows: rows i with i mod N = K - 1, counted from 0")
+        ->type_name("K/N")
+        ->check(kShard);
+    run->add_option("--replications", r.replications,
+                    "Series per condition (default: 10000 for option 1,\n1000 for option 2)")
+        ->type_name("N")
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
+    run->add_option("--alpha", r.alpha, "A p-value below A counts as significant (0 < A < 1;\ndefault 0.05)")
+        ->type_name("A");
+    run->add_option("--seed-mode", state->seedMode,
+                    "fixed: every condition from the seed (default 7487, as the\n"
+                    "dialogue); per-condition: a seed hashed from --seed and the\n"
+                    "condition's parameters")
+        ->check(CLI::IsMember({"fixed", "per-condition"}).description(""))
+        ->type_name("MODE");
+    run->add_option("--seed", r.seed, "The fixed seed or the base of the hash (default 7487)")->type_name("S");
+    run->add_option("--per-series", r.perSeries, "Also write every series' values and p-values to FILE")
+        ->type_name("FILE");
+    run->add_flag("--resume", r.resume, "Keep the finished conditions of an interrupted run and run the rest");
+    run->callback([&invocation, state] {
+        invocation.command = [state](CommandContext& context) {
+            RunOptions options = state->run;
+            std::string error;
+            if (!state->shard.empty()) parseShard(state->shard, options.shard, options.shards, error);
+            parseSeedMode(state->seedMode, options.seedMode);
+            options.commandLine = shellCommandLine(context.args);
+            options.progress = ::isatty(STDERR_FILENO) != 0;
+            GridSimulation simulation(context.threads);
+            return gridRun(options, simulation.runner(), std::cerr);
+        };
+    });
+
+    // merge
+    CLI::App* merge = grid.add_subcommand("merge", "Merge the results of a design's shards into one CSV");
+    merge->fallthrough();
+    MergeOptions& m = state->merge;
+    merge->add_option("parts", m.parts, "The shards' results CSVs")->required()->type_name("PART");
+    merge->add_option("-o,--output", m.output, "Merged results CSV")->required()->type_name("FILE");
+    merge->callback([&invocation, state] {
+        invocation.command = [state](CommandContext& context) {
+            MergeOptions options = state->merge;
+            options.commandLine = shellCommandLine(context.args);
+            return gridMerge(options, tableLabels, std::cerr);
+        };
+    });
+}
