@@ -423,6 +423,7 @@ int gridRun(const RunOptions& options, const ConditionRunner& runner, std::ostre
                 err << where << options.output << " is already complete\n";
                 return 0;
             }
+            err << where << "no interrupted run of " << options.output << " to resume; starting afresh\n";
         } else {
             Sidecar found;
             std::string foundText;
