@@ -1,5 +1,6 @@
 #include "results.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -58,6 +59,13 @@ std::string numberText(double value, int precision) {
     return buf;
 }
 
+std::string shortestNumber(double value) {
+    if (std::isnan(value) || std::isinf(value)) return numberText(value, 17);
+    char buf[40];
+    const auto result = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, result.ptr);
+}
+
 std::string resultsHeader() {
     std::string header;
     for (int i = 0; i < kDesignColumnCount; ++i) header += std::string(kDesignColumns[i]) + ",";
@@ -70,11 +78,11 @@ std::string resultLines(const Condition& c, std::uint32_t seed, const ConditionO
         conditionText(c) + "," + std::to_string(outcome.nSim) + "," + std::to_string(seed) + ",";
     std::string text;
     for (const StatisticOutcome& s : outcome.statistics) {
-        text += prefix + s.label + "," + numberText(s.mean, 17) + "," + floatNumber(s.se) + ",";
+        text += prefix + s.label + "," + shortestNumber(s.mean) + "," + floatNumber(s.se) + ",";
         if (s.hasTest) {
             const double p = s.share;
             const double mcse = std::sqrt(p * (1.0 - p) / static_cast<double>(outcome.nSim));
-            text += numberText(p, 17) + "," + numberText(mcse, 17) + ",";
+            text += shortestNumber(p) + "," + shortestNumber(mcse) + ",";
         } else {
             text += "NA,NA,";
         }

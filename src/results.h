@@ -37,12 +37,17 @@ inline constexpr int kStatisticColumn = 13;  // 0-based index of "statistic"
 // A double or float as R reads it back: NaN, Inf, -Inf, or printf's %.*g.
 std::string numberText(double value, int precision);
 
+// A double as the shortest text that reads back as the same double (0.0584
+// rather than 0.058400000000000001); NaN, Inf, -Inf as numberText writes them.
+std::string shortestNumber(double value);
+
 // The results header line, with its line end.
 std::string resultsHeader();
 
 // One line per statistic, each with its line end.  The mean and the share are
-// written with 17 significant digits (the doubles the table rounds), floats
-// with 9 (enough to read back the same float).
+// the doubles the table rounds, written as their shortest exact text; floats
+// get 9 significant digits (enough to read back the same float, and never a
+// shorter decimal that would round to two places differently).
 std::string resultLines(const Condition& c, std::uint32_t seed, const ConditionOutcome& outcome);
 
 // The per-series file: one line per condition, statistic and series.

@@ -66,8 +66,13 @@ TEST(ResultsText, NumbersAsRReadsThem) {
     EXPECT_EQ(numberText(HUGE_VAL, 9), "Inf");
     EXPECT_EQ(numberText(-HUGE_VAL, 17), "-Inf");
     // The table's quotients read back exactly from 17 digits.
-    for (double v : {5402.0f / 10000.0, 0.1, 1.0 / 3.0, -1e-300, 4931.0 / 10000.0})
+    for (double v : {5402.0f / 10000.0, 0.1, 1.0 / 3.0, -1e-300, 4931.0 / 10000.0}) {
         EXPECT_EQ(std::strtod(numberText(v, 17).c_str(), nullptr), v);
+        EXPECT_EQ(std::strtod(shortestNumber(v).c_str(), nullptr), v);
+    }
+    EXPECT_EQ(shortestNumber(584.0 / 10000.0), "0.0584");
+    EXPECT_EQ(shortestNumber(-std::nan("")), "NaN");
+    EXPECT_EQ(shortestNumber(-HUGE_VAL), "-Inf");
     for (float v : {0.1f, 1e-38f, -3.3333333f})
         EXPECT_EQ(std::strtof(numberText(static_cast<double>(v), 9).c_str(), nullptr), v);
 }
@@ -87,7 +92,7 @@ TEST(ResultsText, OneLinePerStatisticWithCountsAndNA) {
     EXPECT_EQ(d[11], "4");
     EXPECT_EQ(d[12], "99");
     EXPECT_EQ(d[13], "SIM-d");
-    EXPECT_EQ(d[14], "0.10000000000000001");
+    EXPECT_EQ(d[14], "0.1");
     EXPECT_EQ(d[15], "0.300000012");
     EXPECT_EQ(d[16], "0.75");
     EXPECT_EQ(std::strtod(d[17].c_str(), nullptr), std::sqrt(0.75 * 0.25 / 4));
