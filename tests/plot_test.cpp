@@ -1,0 +1,470 @@
+// Pictures of a results file: reading and checking the CSV, the figures built
+// from it, the gnuplot scripts, and whole plot runs with their exit statuses.
+#include "plot.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using plot::InputError;
+
+const std::string kFixture = std::string(ZELKOR_TEST_DATA) + "/plot/results_small.csv";
+const std::string kHeader =
+    "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1,n_sim,seed,statistic,mean,se,"
+    "p_sig,p_sig_mcse,q0,q25,q50,q75,q100,n_nonfinite,n_p_nan\n";
+
+plot::ResultsTable tableOf(const std::string& text, const std::string& name = "r.csv") {
+    std::istringstream in(text);
+    return plot::readResultsTable(in, name);
+}
+
+plot::ResultsTable fixture() {
+    std::ifstream in(kFixture);
+    return plot::readResultsTable(in, "results_small.csv");
+}
+
+// One option-1 row: condition, n_a, level, ar1, statistic, p_sig and its error.
+std::string row(int id, const char* nA, const char* level, const char* ar1, const char* statistic,
+                const char* pSig, const char* mcse = "0.005", const char* nSim = "10000") {
+    return std::to_string(id) + ",1," + nA + ",10,0," + level + ",0,1,1," + ar1 + ",0," + nSim + ",7487," +
+           statistic + ",0.5,0.2," + pSig + "," + mcse + ",-1,0.25,0.5,0.75,1,0,0\n";
+}
+
+// Two levels by two AR(1) values by two A phase lengths, two statistics
+// with a test and one without; the AR(1) value written as a float's %.9g.
+std::string grid2x2() {
+    std::string text = kHeader;
+    int id = 0;
+    for (const char* level : {"0", "1"}) {
+        for (const char* ar1 : {"0", "0.300000012"}) {
+            for (const char* nA : {"5", "10"}) {
+                ++id;
+                text += row(id, nA, level, ar1, "PL-Tau", "0.2");
+                text += row(id, nA, level, ar1, "MPD-r", "NA", "NA");
+                text += row(id, nA, level, ar1, "Tau-U", "0.3");
+            }
+        }
+    }
+    return text;
+}
+
+PlotPowerOptions powerOptions(const std::string& x, const std::string& facet = "") {
+    PlotPowerOptions o;
+    o.x = x;
+    o.facet = facet;
+    return o;
+}
+
+std::vector<std::string> panelTitles(const plot::PowerFigure& f) {
+    std::vector<std::string> titles;
+    for (const auto& p : f.panels) titles.push_back(p.title);
+    return titles;
+}
+
+std::string messageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const InputError& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A directory of its own for every test that writes files.
+class Scratch {
+public:
+    Scratch() {
+        std::string pattern = (fs::temp_directory_path() / "zelkor-plot-XXXXXX").string();
+        dir_ = ::mkdtemp(pattern.data());
+    }
+    ~Scratch() { fs::remove_all(dir_); }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string write(const std::string& name, const std::string& text) const {
+        std::ofstream(path(name), std::ios::binary) << text;
+        return path(name);
+    }
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    fs::path dir_;
+};
+
+bool gnuplotInstalled() {
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        if (!dir.empty() && ::access((dir + "/gnuplot").c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+// ---- Reading ---------------------------------------------------------------------
+
+TEST(ResultsTable, FindsColumnsByNameWhateverTheirOrderAndQuoting) {
+    const auto t = tableOf("\"statistic\",p_sig,n_a\r\n\"PL-Tau\",0.5,3\r\n\r\n\"Tau, U\",NA,\"6\"\r\n");
+    ASSERT_EQ(t.rows.size(), 2u);
+    EXPECT_EQ(t.column("n_a"), 2);
+    EXPECT_EQ(t.column("q0"), -1);
+    EXPECT_EQ(t.rows[1][0], "Tau, U");
+    EXPECT_EQ(t.lines[1], 4) << "the blank line still counts";
+    EXPECT_EQ(t.number(1, 2), 6.0);
+    EXPECT_FALSE(t.number(1, 1).has_value());
+}
+
+TEST(ResultsTable, ReadsNaAndTheNonFiniteSpellings) {
+    std::optional<double> v;
+    ASSERT_TRUE(plot::parseCell("NA", v));
+    EXPECT_FALSE(v.has_value());
+    ASSERT_TRUE(plot::parseCell("", v));
+    EXPECT_FALSE(v.has_value());
+    ASSERT_TRUE(plot::parseCell("NaN", v));
+    EXPECT_TRUE(std::isnan(*v));
+    ASSERT_TRUE(plot::parseCell("-Inf", v));
+    EXPECT_EQ(*v, -INFINITY);
+    ASSERT_TRUE(plot::parseCell("inf", v));
+    EXPECT_EQ(*v, INFINITY);
+    ASSERT_TRUE(plot::parseCell("-1.5e-05", v));
+    EXPECT_EQ(*v, -1.5e-05);
+    ASSERT_TRUE(plot::parseCell("1e999", v));
+    EXPECT_EQ(*v, INFINITY);
+    for (const char* bad : {"abc", "1.5x", "--1", "+-1", "0x", "N/A"}) {
+        EXPECT_FALSE(plot::parseCell(bad, v)) << bad;
+    }
+}
+
+TEST(ResultsTable, ErrorsNameTheFileAndWhereTheyCanTheLineAndColumn) {
+    EXPECT_EQ(messageOf([] { tableOf(""); }), "r.csv: the file is empty (no header line)");
+    EXPECT_EQ(messageOf([] { tableOf("\n\n"); }), "r.csv: the file is empty (no header line)");
+    EXPECT_EQ(messageOf([] { tableOf("a,b\n1,2\n1\n"); }), "r.csv:3: 1 fields, but the header has 2 columns");
+    EXPECT_EQ(messageOf([] { tableOf("a,a\n"); }), "r.csv:1:2: column 'a' appears twice in the header");
+    EXPECT_EQ(messageOf([] { tableOf("a,b\n\"x,1\n"); }),
+              "r.csv:2: a quoted field is not closed before the end of the file");
+    const auto t = tableOf("a,b\n1,2\n3,x\n");
+    EXPECT_EQ(messageOf([&] { t.number(1, 1); }), "r.csv:3:2: 'x' in column b is not a number, NA, NaN or Inf");
+}
+
+TEST(ResultsTable, FactorsPrintAsTheShortestFloatText) {
+    EXPECT_EQ(plot::factorText(0.300000012), "0.3");
+    EXPECT_EQ(plot::factorText(10.0), "10");
+    EXPECT_EQ(plot::factorText(-1e-05), "-1e-05");
+    EXPECT_EQ(plot::factorText(NAN), "NaN");
+    EXPECT_EQ(plot::factorText(-INFINITY), "-Inf");
+}
+
+// ---- Power figure ------------------------------------------------------------------
+
+TEST(PowerFigure, OneLinePerStatisticWithATestOnePanelPerLevel) {
+    const auto f = plot::buildPowerFigure(fixture(), powerOptions("n_a"));
+    EXPECT_EQ(f.statistics, (std::vector<std::string>{"PL-Tau", "Tau-U", "PND", "PNCD"}));
+    EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"level = 0", "level = 1"}));
+    EXPECT_EQ(f.rows, 1);
+    EXPECT_EQ(f.columns, 2);
+    EXPECT_EQ(f.xValues, (std::vector<double>{3, 6, 9}));
+    EXPECT_EQ(f.xLabel, "A phase length (n_a)");
+    EXPECT_EQ(f.yLabel, "Share of series with p < 0.05");
+    // PL-Tau at level 1: 0.5, 0.65, 0.8 at n_a 3, 6, 9 (the fixture's rows).
+    const auto& line = f.panels[1].lines[0];
+    EXPECT_EQ(line.statistic, "PL-Tau");
+    ASSERT_EQ(line.points.size(), 3u);
+    EXPECT_EQ(line.points[0].x, 3.0);
+    EXPECT_EQ(line.points[2].share, 0.8);
+    EXPECT_DOUBLE_EQ(line.points[0].mcse, 0.005);
+    ASSERT_FALSE(f.notes.empty());
+    EXPECT_NE(f.notes[0].find("n_b = 10"), std::string::npos);
+    EXPECT_EQ(f.notes[0].find("level"), std::string::npos) << "level varies; it is no note";
+}
+
+TEST(PowerFigure, EveryOtherVaryingFactorGetsItsOwnPanels) {
+    const auto f = plot::buildPowerFigure(tableOf(grid2x2()), powerOptions("n_a"));
+    EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"level = 0, ar1 = 0", "level = 0, ar1 = 0.3",
+                                                         "level = 1, ar1 = 0", "level = 1, ar1 = 0.3"}));
+    EXPECT_EQ(f.rows, 2);
+    EXPECT_EQ(f.columns, 2);
+    for (const auto& panel : f.panels) {
+        ASSERT_EQ(panel.lines.size(), 2u) << panel.title;
+        EXPECT_EQ(panel.lines[1].statistic, "Tau-U");
+        EXPECT_EQ(panel.lines[1].points.size(), 2u) << "one point per n_a, nothing pooled";
+    }
+}
+
+TEST(PowerFigure, FacetColumnLeadsThePanelGrid) {
+    const auto f = plot::buildPowerFigure(tableOf(grid2x2()), powerOptions("n_a", "ar1"));
+    EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"ar1 = 0, level = 0", "ar1 = 0, level = 1",
+                                                         "ar1 = 0.3, level = 0", "ar1 = 0.3, level = 1"}));
+    // A factor that does not vary still heads one panel when named.
+    const auto g = plot::buildPowerFigure(fixture(), powerOptions("n_a", "n_b"));
+    EXPECT_EQ(panelTitles(g), (std::vector<std::string>{"n_b = 10, level = 0", "n_b = 10, level = 1"}));
+    // Nothing else varies: one untitled panel.
+    const auto h = plot::buildPowerFigure(tableOf(grid2x2()), powerOptions("level"));
+    EXPECT_EQ(h.panels.size(), 4u) << "ar1 and n_a still vary";
+}
+
+TEST(PowerFigure, RepeatedConditionsArePooledByTheirSeriesCounts) {
+    const std::string text = kHeader + row(1, "5", "1", "0", "PND", "0.2", "0.004", "1000") +
+                             row(2, "5", "1", "0", "PND", "0.5", "0.005", "3000") +
+                             row(3, "7", "1", "0", "PND", "NaN", "NaN", "3000");
+    const auto f = plot::buildPowerFigure(tableOf(text), powerOptions("n_a"));
+    ASSERT_EQ(f.panels.size(), 1u);
+    EXPECT_EQ(f.panels[0].title, "");
+    const auto& points = f.panels[0].lines.at(0).points;
+    ASSERT_EQ(points.size(), 1u) << "a NaN share is not drawn";
+    EXPECT_DOUBLE_EQ(points[0].share, (0.2 * 1000 + 0.5 * 3000) / 4000);
+    EXPECT_DOUBLE_EQ(points[0].mcse, std::sqrt(4.0 * 4.0 + 15.0 * 15.0) / 4000);
+    EXPECT_NE(f.notes.back().find("1000 to 3000 series per condition"), std::string::npos);
+}
+
+TEST(PowerFigure, RefusesWhatItCannotDraw) {
+    const auto t = fixture();
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, powerOptions("n_c")); }),
+              "results_small.csv: unknown --x column 'n_c'; choose one of n_a, n_b, trend, level, slope, "
+              "sd_a, sd_b, ar1, ma1");
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, powerOptions("statistic")); }).substr(0, 40),
+              "results_small.csv: unknown --x column 's");
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, powerOptions("n_a", "n_a")); }),
+              "results_small.csv: --facet and --x both name n_a");
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, powerOptions("n_a", "seed")); }).substr(0, 46),
+              "results_small.csv: unknown --facet column 'see");
+    EXPECT_EQ(messageOf([] { plot::buildPowerFigure(tableOf("statistic,p_sig\n"), powerOptions("n_a")); }),
+              "r.csv: no column 'n_a' in the header (named by --x)");
+    EXPECT_EQ(messageOf([] { plot::buildPowerFigure(tableOf("statistic,n_a\nX,3\n"), powerOptions("n_a")); }),
+              "r.csv: no column 'p_sig' in the header (a power plot needs the share of p < alpha)");
+    EXPECT_EQ(messageOf([] { plot::buildPowerFigure(tableOf(kHeader), powerOptions("n_a")); }),
+              "r.csv: no result rows below the header");
+    const std::string untested = kHeader + row(1, "5", "1", "0", "ECL", "NA", "NA");
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(tableOf(untested), powerOptions("n_a")); }),
+              "r.csv: no statistic has a test (p_sig is NA in every row)");
+    const std::string badShare = kHeader + row(1, "5", "1", "0", "PND", "0.2") + row(2, "5", "1", "0", "PND", "high");
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(tableOf(badShare), powerOptions("n_a")); }),
+              "r.csv:3:17: 'high' in column p_sig is not a number, NA, NaN or Inf");
+    const std::string naFactor = kHeader + row(1, "NA", "1", "0", "PND", "0.2");
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(tableOf(naFactor), powerOptions("n_a")); }),
+              "r.csv:2:3: column n_a is NA; design columns need a value");
+}
+
+// ---- Power script ------------------------------------------------------------------
+
+TEST(PowerScript, DrawsEveryLineInItsPanelWithDashedReferenceLines) {
+    const auto f = plot::buildPowerFigure(tableOf(grid2x2()), powerOptions("n_a"));
+    const std::string s = plot::powerScript(f, plot::ImageFormat::Svg, "/tmp/it's here.svg");
+    EXPECT_NE(s.find("set terminal svg "), std::string::npos);
+    EXPECT_NE(s.find("set output '/tmp/it''s here.svg'\n"), std::string::npos);
+    EXPECT_NE(s.find("noenhanced"), std::string::npos) << "n_a must not become a subscript";
+    // Four panels of two lines each, plus the legend's two.
+    EXPECT_EQ(count(s, "with yerrorlines"), 4u * 2u + 2u);
+    EXPECT_EQ(count(s, "set title 'level = "), 4u);
+    EXPECT_NE(s.find("set title 'level = 1, ar1 = 0.3'\n"), std::string::npos);
+    EXPECT_EQ(count(s, "0.05 with lines ls 101 notitle"), 4u);
+    EXPECT_EQ(count(s, "0.8 with lines ls 102 notitle"), 4u);
+    EXPECT_NE(s.find("set style line 101 lc rgb '#555555' lw 1.5 dt 2\n"), std::string::npos);
+    EXPECT_NE(s.find("title 'alpha = 0.05'"), std::string::npos);
+    EXPECT_NE(s.find("title '80 % power'"), std::string::npos);
+    EXPECT_NE(s.find("title 'PL-Tau'"), std::string::npos);
+    EXPECT_EQ(s.find("MPD-r"), std::string::npos) << "no test, no line";
+    EXPECT_NE(s.find("set yrange [0:1]\n"), std::string::npos);
+    EXPECT_NE(s.find("set xtics ('5' 5, '10' 10)\n"), std::string::npos);
+    // Panel 4's Tau-U: x, share, share -/+ 1.96 x 0.005.
+    EXPECT_NE(s.find("$p4s2 << EOD\n5 0.3 0.2902 0.3098\n10 0.3 0.2902 0.3098\nEOD\n"), std::string::npos);
+    EXPECT_EQ(count(s, "\nset multiplot"), 1u);
+    EXPECT_EQ(count(s, "unset multiplot"), 1u);
+}
+
+TEST(PowerScript, FollowsTheAlphaAndThePictureFormat) {
+    PlotPowerOptions o = powerOptions("n_a");
+    o.alpha = 0.1;
+    const auto f = plot::buildPowerFigure(fixture(), o);
+    const std::string s = plot::powerScript(f, plot::ImageFormat::Png, "out.png");
+    EXPECT_NE(s.find("set terminal pngcairo "), std::string::npos);
+    EXPECT_NE(s.find("0.1 with lines ls 101 notitle"), std::string::npos);
+    EXPECT_NE(s.find("set ylabel 'Share of series with p < 0.1'"), std::string::npos);
+    EXPECT_NE(s.find("title 'alpha = 0.1'"), std::string::npos);
+}
+
+TEST(GnuplotString, QuotesAreDoubledAndLineEndsDropped) {
+    EXPECT_EQ(plot::gnuplotString("a'b"), "'a''b'");
+    EXPECT_EQ(plot::gnuplotString("x\ny"), "'x y'");
+    EXPECT_EQ(plot::gnuplotString("$HOME \\n"), "'$HOME \\n'");
+}
+
+// ---- Distribution ---------------------------------------------------------------
+
+TEST(DistributionFigure, OneRowPerConditionOnePanelPerStatistic) {
+    const auto f = plot::buildDistributionFigure(fixture());
+    ASSERT_EQ(f.panels.size(), 6u);
+    EXPECT_EQ(f.panels[2].statistic, "MPD-r") << "statistics without a test are drawn too";
+    EXPECT_EQ(f.conditions.front(), "n_a = 3, level = 0");
+    EXPECT_EQ(f.conditions.back(), "n_a = 9, level = 1");
+    EXPECT_EQ(f.rows, 2);
+    EXPECT_EQ(f.columns, 3);
+    const auto& first = f.panels[0];
+    ASSERT_EQ(first.rows.size(), 6u);
+    // PL-Tau, condition 1: q0 .. q100 and mean as in the fixture's line 2.
+    EXPECT_EQ(first.spreads[0].q[0], -0.59);
+    EXPECT_EQ(first.spreads[0].q[4], 0.51);
+    EXPECT_EQ(first.spreads[0].mean, 0.01);
+    EXPECT_FALSE(f.nonFinite);
+}
+
+TEST(DistributionFigure, MarksValuesItCannotDrawAndLabelsALoneCondition) {
+    const std::string text =
+        kHeader + "4,1,1,10,0,1,0,1,1,0,0,10000,7487,ECL,NaN,NaN,NA,NA,NaN,-Inf,0,1,Inf,12,NA\n";
+    const auto f = plot::buildDistributionFigure(tableOf(text));
+    EXPECT_TRUE(f.nonFinite);
+    EXPECT_EQ(f.conditions, (std::vector<std::string>{"condition 4"}));
+    EXPECT_NE(f.notes.back().find("not drawn"), std::string::npos);
+    const std::string s = plot::distributionScript(f, plot::ImageFormat::Svg, "d.svg");
+    EXPECT_NE(s.find("$d1 << EOD\n1 NaN NaN 0 1 NaN NaN\nEOD\n"), std::string::npos);
+}
+
+TEST(DistributionFigure, RefusesDuplicatesAndMissingColumns) {
+    const std::string twice = kHeader + row(1, "5", "1", "0", "PND", "0.2") + row(1, "5", "1", "0", "PND", "0.2");
+    EXPECT_EQ(messageOf([&] { plot::buildDistributionFigure(tableOf(twice)); }),
+              "r.csv:3: a second PND row for condition 1");
+    const std::string clash = kHeader + row(1, "5", "1", "0", "PND", "0.2") + row(1, "6", "1", "0", "ECL", "NA");
+    EXPECT_EQ(messageOf([&] { plot::buildDistributionFigure(tableOf(clash)); }),
+              "r.csv:3:1: condition 1 appears with other design values on an earlier line");
+    EXPECT_EQ(messageOf([] { plot::buildDistributionFigure(tableOf("statistic,mean,q0,q25,q50,q75\n")); }),
+              "r.csv: no column 'q100' in the header (the quantiles of each statistic)");
+}
+
+TEST(DistributionScript, BoxesWhiskersMediansAndMeansWithConditionLabels) {
+    const auto f = plot::buildDistributionFigure(fixture());
+    const std::string s = plot::distributionScript(f, plot::ImageFormat::Svg, "d.svg");
+    EXPECT_EQ(count(s, "with boxxyerror"), 6u + 1u) << "six panels and the legend";
+    EXPECT_EQ(count(s, "with xerrorbars"), 7u);
+    EXPECT_EQ(count(s, "with vectors nohead"), 7u);
+    EXPECT_NE(s.find("set title 'PNCD'\n"), std::string::npos);
+    EXPECT_NE(s.find("set ytics ('n_a = 3, level = 0' 1, 'n_a = 3, level = 1' 2,"), std::string::npos);
+    EXPECT_EQ(count(s, "set ytics ('' 1, '' 2,"), 4u) << "labels only left of each row of panels";
+    EXPECT_NE(s.find("$d1 << EOD\n1 -0.59 -0.11 0.01 0.13 0.51 0.01\n"), std::string::npos);
+    EXPECT_NE(s.find("title '25 % to 75 %'"), std::string::npos);
+    EXPECT_NE(s.find("set yrange [6.7:0.3]\n"), std::string::npos) << "first condition on top";
+}
+
+// ---- Whole runs --------------------------------------------------------------------
+
+TEST(PlotRun, BadInputExitsTwoWithOneLineAndLeavesNothing) {
+    Scratch dir;
+    const std::string empty = dir.write("empty.csv", "");
+    const std::string noP = dir.write("nop.csv", "statistic,n_a\nPND,3\n");
+    struct Case {
+        std::string results, x, output, expected;
+    } cases[] = {
+        {empty, "n_a", "a.svg", "empty.csv: the file is empty"},
+        {noP, "n_a", "b.svg", "nop.csv: no column 'p_sig'"},
+        {kFixture, "n_q", "c.png", "results_small.csv: unknown --x column 'n_q'"},
+        {kFixture, "n_a", "d.pdf", "d.pdf: cannot tell the picture format"},
+        {dir.path("missing.csv"), "n_a", "e.svg", "missing.csv: cannot be opened"},
+    };
+    for (const auto& c : cases) {
+        PlotPowerOptions o = powerOptions(c.x);
+        o.results = c.results;
+        o.output = dir.path(c.output);
+        std::ostringstream err;
+        EXPECT_EQ(plotPower(o, err), 2) << c.expected;
+        EXPECT_NE(err.str().find(c.expected), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().rfind("zelkor plot power: ", 0), 0u) << err.str();
+        EXPECT_EQ(count(err.str(), "\n"), 1u) << err.str();
+        EXPECT_FALSE(fs::exists(o.output)) << c.expected;
+    }
+    PlotPowerOptions o = powerOptions("n_a");
+    o.results = kFixture;
+    o.output = dir.path("f.svg");
+    o.alpha = 1.0;
+    std::ostringstream err;
+    EXPECT_EQ(plotPower(o, err), 2);
+    EXPECT_EQ(err.str(), "zelkor plot power: --alpha must lie between 0 and 1\n");
+
+    PlotDistributionOptions d;
+    d.results = empty;
+    d.output = dir.path("g.svg");
+    std::ostringstream derr;
+    EXPECT_EQ(plotDistribution(d, derr), 2);
+    EXPECT_EQ(derr.str(), "zelkor plot distribution: " + empty + ": the file is empty (no header line)\n");
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"empty.csv", "nop.csv"}));
+}
+
+TEST(PlotRun, MissingOrFailingEngineExitsOneAndKeepsAnEarlierPicture) {
+    Scratch dir;
+    PlotPowerOptions o = powerOptions("n_a");
+    o.results = kFixture;
+    o.output = dir.write("power.svg", "earlier picture");
+    o.gnuplot = dir.path("no-such-gnuplot");
+    std::ostringstream err;
+    EXPECT_EQ(plotPower(o, err), 1);
+    EXPECT_NE(err.str().find("install the Debian package gnuplot-nox"), std::string::npos) << err.str();
+    EXPECT_EQ(count(err.str(), "\n"), 1u) << err.str();
+
+    o.gnuplot = "false";  // runs, reads nothing and fails
+    std::ostringstream err2;
+    EXPECT_EQ(plotPower(o, err2), 1);
+    EXPECT_NE(err2.str().find("gnuplot failed (exit status 1); no picture was written"), std::string::npos)
+        << err2.str();
+    EXPECT_EQ(slurp(o.output), "earlier picture");
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"power.svg"})) << "no temporary file is left";
+}
+
+TEST(PlotRun, RendersAnSvgPowerPlotWithItsReferenceLines) {
+    if (!gnuplotInstalled()) GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)";
+    Scratch dir;
+    PlotPowerOptions o = powerOptions("n_a");
+    o.results = dir.write("grid.csv", grid2x2());
+    o.output = dir.path("power.svg");
+    std::ostringstream err;
+    ASSERT_EQ(plotPower(o, err), 0) << err.str();
+    const std::string svg = slurp(o.output);
+    EXPECT_NE(svg.find("<svg"), std::string::npos);
+    EXPECT_NE(svg.find("</svg>"), std::string::npos);
+    EXPECT_NE(svg.find("stroke-dasharray"), std::string::npos) << "dashed reference lines";
+    EXPECT_NE(svg.find("alpha = 0.05"), std::string::npos);
+    EXPECT_NE(svg.find("80 % power"), std::string::npos);
+    EXPECT_NE(svg.find("level = 1, ar1 = 0.3"), std::string::npos);
+    EXPECT_NE(svg.find("A phase length (n_a)"), std::string::npos);
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"grid.csv", "power.svg"}));
+}
+
+TEST(PlotRun, RendersPngAndDistributionPictures) {
+    if (!gnuplotInstalled()) GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)";
+    Scratch dir;
+    PlotPowerOptions o = powerOptions("n_a");
+    o.results = kFixture;
+    o.output = dir.path("power.PNG");
+    std::ostringstream err;
+    ASSERT_EQ(plotPower(o, err), 0) << err.str();
+    EXPECT_EQ(slurp(o.output).substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+    PlotDistributionOptions d;
+    d.results = kFixture;
+    d.output = dir.path("dist.svg");
+    ASSERT_EQ(plotDistribution(d, err), 0) << err.str();
+    const std::string svg = slurp(d.output);
+    EXPECT_NE(svg.find("n_a = 9, level = 1"), std::string::npos);
+    EXPECT_NE(svg.find("PNCD"), std::string::npos);
+    EXPECT_NE(svg.find("smallest to largest"), std::string::npos);
+}
