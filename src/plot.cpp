@@ -424,7 +424,8 @@ std::string powerScript(const PowerFigure& figure, ImageFormat format, const std
     Frame frame{};
     frame.left = png ? 70 : 85;
     frame.right = png ? 190 : 230;
-    frame.top = 50 + (png ? 20 : 24) * static_cast<int>(figure.notes.size()) + 25;
+    const bool panelTitles = !figure.panels.front().title.empty();
+    frame.top = 50 + (png ? 20 : 24) * static_cast<int>(figure.notes.size()) + (panelTitles ? 25 : 0);
     frame.bottom = png ? 60 : 75;
     frame.panelWidth = png ? 360 : 400;
     frame.panelHeight = png ? 250 : 280;
