@@ -228,16 +228,14 @@ struct Frame {
     int left, right, top, bottom, panelWidth, panelHeight, gapX, gapY;
 };
 
-// Widens the side margins evenly until the canvas holds `heading`'s longest
-// line and is at least `narrowest` pixels wide.
-void widenFor(Frame& f, int rows, int columns, const std::vector<std::string>& heading, ImageFormat format,
-              int narrowest);
-
 Canvas canvasOf(const Frame& f, int rows, int columns) {
     return {f.left + columns * f.panelWidth + (columns - 1) * f.gapX + f.right,
             f.top + rows * f.panelHeight + (rows - 1) * f.gapY + f.bottom};
 }
 
+// Widens the side margins evenly until the canvas holds the heading's longest
+// line (at a rough width per character) and is at least `narrowest` pixels
+// wide.
 void widenFor(Frame& f, int rows, int columns, const std::vector<std::string>& heading, ImageFormat format,
               int narrowest) {
     std::size_t longest = 0;
