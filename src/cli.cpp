@@ -11,6 +11,7 @@
 #include "checkedoutput.h"
 #include "gridcommand.h"
 #include "dialogue.h"
+#include "plotcli.h"
 #include "runs.h"
 
 #ifndef ZELKOR_VERSION
@@ -84,7 +85,9 @@ void registerSubcommands(CLI::App& app, Invocation& invocation) {
                                                  "simulated as the dialogue simulates a run");
     grid.require_subcommand(1);
     addGridCommands(grid, invocation);  // expand, run, merge
-    // Likewise `plot` (power, distribution).
+    CLI::App& plot = *app.add_subcommand("plot", "Draw a study's results file: power curves, distributions");
+    plot.require_subcommand(1);
+    addPlotCommands(plot, invocation);  // power, distribution
 }
 
 ParseResult parseCommandLine(const std::vector<std::string>& args, Invocation& invocation) {

@@ -2,7 +2,10 @@
 // from it, the gnuplot scripts, and whole plot runs with their exit statuses.
 #include "plot.h"
 
+#include "cli.h"
+
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -467,4 +470,66 @@ TEST(PlotRun, RendersPngAndDistributionPictures) {
     EXPECT_NE(svg.find("n_a = 9, level = 1"), std::string::npos);
     EXPECT_NE(svg.find("PNCD"), std::string::npos);
     EXPECT_NE(svg.find("smallest to largest"), std::string::npos);
+}
+
+// ---- Command line ------------------------------------------------------------------
+
+TEST(PlotCommand, ParsesBothCommandsIntoTheirOptions) {
+    Invocation invocation;
+    ParseResult r = parseCommandLine({"plot", "power", "missing.csv", "--x", "n_b", "--facet", "level", "--alpha",
+                                      "0.1", "-o", "p.svg", "--threads", "2"},
+                                     invocation);
+    ASSERT_TRUE(r.proceed) << r.err;
+    ASSERT_TRUE(invocation.command);
+    EXPECT_EQ(invocation.threads, 2) << "global options still work after the command";
+    StringInput in("");
+    StringOutput out;
+    CommandContext context{in, out, 1};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(invocation.command(context), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("zelkor plot power: missing.csv: cannot be opened", 0),
+              0u);
+
+    Invocation distribution;
+    r = parseCommandLine({"plot", "distribution", "missing.csv", "--output", "d.png"}, distribution);
+    ASSERT_TRUE(r.proceed) << r.err;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(distribution.command(context), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("zelkor plot distribution: missing.csv", 0), 0u);
+}
+
+TEST(PlotCommand, RefusesIncompleteCommandLines) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"plot"},
+             {"plot", "power", "r.csv", "-o", "p.svg"},
+             {"plot", "power", "--x", "n_a", "-o", "p.svg"},
+             {"plot", "power", "r.csv", "--x", "n_a"},
+             {"plot", "power", "r.csv", "--x", "n_a", "--alpha", "small", "-o", "p.svg"},
+             {"plot", "distribution", "r.csv"},
+             {"plot", "bars", "r.csv"}}) {
+        Invocation invocation;
+        const ParseResult r = parseCommandLine(args, invocation);
+        EXPECT_FALSE(r.proceed) << args.size();
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind("zelkor: ", 0), 0u) << r.err;
+    }
+}
+
+// The built program: exit statuses and what is left on disk.
+TEST(PlotCommand, TheProgramDrawsOrRefuses) {
+    Scratch dir;
+    const std::string err = dir.path("err.txt");
+    const auto run = [&](const std::string& args) {
+        const int status = std::system((std::string(ZELKOR_BINARY) + " " + args + " 2>" + err).c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run("plot power " + kFixture + " --x n_c -o " + dir.path("bad.png")), 2);
+    EXPECT_EQ(count(slurp(err), "\n"), 1u) << slurp(err);
+    EXPECT_FALSE(fs::exists(dir.path("bad.png")));
+    if (!gnuplotInstalled()) GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)";
+    EXPECT_EQ(run("plot power " + kFixture + " --x n_a -o " + dir.path("p.png")), 0) << slurp(err);
+    EXPECT_EQ(run("plot distribution " + kFixture + " -o " + dir.path("d.svg")), 0) << slurp(err);
+    EXPECT_GT(fs::file_size(dir.path("p.png")), 1000u);
+    EXPECT_GT(fs::file_size(dir.path("d.svg")), 1000u);
+    EXPECT_EQ(slurp(err), "");
 }
