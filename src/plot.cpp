@@ -423,7 +423,7 @@ std::string powerScript(const PowerFigure& figure, ImageFormat format, const std
     frame.left = png ? 70 : 85;
     frame.right = png ? 190 : 230;
     const bool panelTitles = !figure.panels.front().title.empty();
-    frame.top = 50 + (png ? 20 : 24) * static_cast<int>(figure.notes.size()) + (panelTitles ? 25 : 0);
+    frame.top = 50 + (png ? 20 : 27) * static_cast<int>(figure.notes.size()) + (panelTitles ? 25 : 0);
     frame.bottom = png ? 60 : 75;
     frame.panelWidth = png ? 360 : 400;
     frame.panelHeight = png ? 250 : 280;
@@ -650,7 +650,7 @@ std::string distributionScript(const DistributionFigure& figure, ImageFormat for
     Frame frame{};
     frame.left = 30 + static_cast<int>(longest) * (png ? 7 : 8);
     frame.right = 30;
-    frame.top = 50 + (png ? 20 : 24) * static_cast<int>(figure.notes.size()) + 25;
+    frame.top = 50 + (png ? 20 : 27) * static_cast<int>(figure.notes.size()) + 25;
     frame.bottom = png ? 75 : 90;
     frame.panelWidth = png ? 260 : 300;
     frame.panelHeight = std::max(100, conditions * pitch + 10);
