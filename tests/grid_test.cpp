@@ -2,6 +2,7 @@
 // resuming after an interruption, merging and its refusals.
 #include "grid.h"
 #include "sidecar.h"
+#include "scratchdir.h"
 
 #include <gtest/gtest.h>
 
@@ -74,41 +75,8 @@ struct Fake {
     }
 };
 
-class Grid : public testing::Test {
+class Grid : public testing::Test, protected ScratchDirectory {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("zelkor-grid-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        if (!HasFailure()) fs::remove_all(dir_);
-    }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-    void write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-    }
-
-    std::string read(const std::string& name) const {
-        std::ifstream file(path(name), std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-    bool exists(const std::string& name) const { return fs::exists(path(name)); }
-
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     RunOptions options(const std::string& design, const std::string& output) const {
         RunOptions o;
         o.design = path(design);
@@ -139,7 +107,6 @@ protected:
 
     std::string err() const { return err_.str(); }
 
-    fs::path dir_;
     std::ostringstream err_;
 };
 

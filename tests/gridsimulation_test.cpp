@@ -16,6 +16,7 @@
 #include <sstream>
 
 #include "dialogue.h"
+#include "scratchdir.h"
 #include "sidecar.h"
 
 namespace {
@@ -24,32 +25,8 @@ namespace fs = std::filesystem;
 
 const std::string kHeader = "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1\n";
 
-class GridSimulationTest : public testing::Test {
+class GridSimulationTest : public testing::Test, protected ScratchDirectory {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("zelkor-gridsim-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        if (!HasFailure()) fs::remove_all(dir_);
-    }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-    void write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-    }
-
-    std::string read(const std::string& name) const {
-        std::ifstream file(path(name), std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
     // Runs the design into output; returns the exit status.
     int run(GridSimulation& simulation, RunOptions o) {
         err_.str("");
@@ -63,7 +40,6 @@ protected:
         return o;
     }
 
-    fs::path dir_;
     std::ostringstream err_;
 };
 
@@ -215,7 +191,7 @@ TEST_F(GridSimulationTest, ResumedRunEqualsAnUninterruptedOne) {
 TEST_F(GridSimulationTest, CommandLineEndToEnd) {
     const std::string zelkor = ZELKOR_BINARY;
     const auto sh = [&](const std::string& command) {
-        const int status = std::system(("cd '" + dir_.string() + "' && " + command).c_str());
+        const int status = std::system(("cd '" + directory().string() + "' && " + command).c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
     ASSERT_EQ(sh(zelkor + " grid expand --option 1 --n-a 3:5:2 --n-b 4 --level 0,1 -o design.csv"), 0);

@@ -3,6 +3,7 @@
 #include "plot.h"
 
 #include "cli.h"
+#include "scratchdir.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -87,30 +88,6 @@ std::size_t count(const std::string& text, const std::string& what) {
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
 }
-
-// A directory of its own for every test that writes files.
-class Scratch {
-public:
-    Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "zelkor-plot-XXXXXX").string();
-        dir_ = ::mkdtemp(pattern.data());
-    }
-    ~Scratch() { fs::remove_all(dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-    std::string write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
-        return path(name);
-    }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path dir_;
-};
 
 bool gnuplotInstalled() {
     const char* path = std::getenv("PATH");
@@ -373,7 +350,7 @@ TEST(DistributionScript, BoxesWhiskersMediansAndMeansWithConditionLabels) {
 // ---- Whole runs --------------------------------------------------------------------
 
 TEST(PlotRun, BadInputExitsTwoWithOneLineAndLeavesNothing) {
-    Scratch dir;
+    ScratchDirectory dir;
     const std::string empty = dir.write("empty.csv", "");
     const std::string noP = dir.write("nop.csv", "statistic,n_a\nPND,3\n");
     struct Case {
@@ -414,7 +391,7 @@ TEST(PlotRun, BadInputExitsTwoWithOneLineAndLeavesNothing) {
 }
 
 TEST(PlotRun, MissingOrFailingEngineExitsOneAndKeepsAnEarlierPicture) {
-    Scratch dir;
+    ScratchDirectory dir;
     PlotPowerOptions o = powerOptions("n_a");
     o.results = kFixture;
     o.output = dir.write("power.svg", "earlier picture");
@@ -435,7 +412,7 @@ TEST(PlotRun, MissingOrFailingEngineExitsOneAndKeepsAnEarlierPicture) {
 
 TEST(PlotRun, RendersAnSvgPowerPlotWithItsReferenceLines) {
     if (!gnuplotInstalled()) GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)";
-    Scratch dir;
+    ScratchDirectory dir;
     PlotPowerOptions o = powerOptions("n_a");
     o.results = dir.write("grid.csv", grid2x2());
     o.output = dir.path("power.svg");
@@ -454,7 +431,7 @@ TEST(PlotRun, RendersAnSvgPowerPlotWithItsReferenceLines) {
 
 TEST(PlotRun, RendersPngAndDistributionPictures) {
     if (!gnuplotInstalled()) GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)";
-    Scratch dir;
+    ScratchDirectory dir;
     PlotPowerOptions o = powerOptions("n_a");
     o.results = kFixture;
     o.output = dir.path("power.PNG");
@@ -517,7 +494,7 @@ TEST(PlotCommand, RefusesIncompleteCommandLines) {
 
 // The built program: exit statuses and what is left on disk.
 TEST(PlotCommand, TheProgramDrawsOrRefuses) {
-    Scratch dir;
+    ScratchDirectory dir;
     const std::string err = dir.path("err.txt");
     const auto run = [&](const std::string& args) {
         const int status = std::system((std::string(ZELKOR_BINARY) + " " + args + " 2>" + err).c_str());
