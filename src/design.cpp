@@ -135,38 +135,38 @@ std::string designText(const std::vector<Condition>& design) {
 
 // ---- Expansion -------------------------------------------------------------
 
-bool parseIntSpec(const std::string& spec, std::vector<int>& values, std::string& error) {
+bool parseIntList(const std::string& list, std::vector<int>& values, std::string& error) {
     values.clear();
-    const std::vector<std::string> range = splitOn(spec, ':');
+    const std::vector<std::string> range = splitOn(list, ':');
     if (range.size() == 3) {
         int from = 0, to = 0, step = 0;
         if (!readWhole(range[0], from) || !readWhole(range[1], to) || !readWhole(range[2], step)) {
-            error = "'" + spec + "' is not a range of whole numbers from:to:step";
+            error = "'" + list + "' is not a range of whole numbers from:to:step";
             return false;
         }
         if (step <= 0) {
-            error = "the step of '" + spec + "' must be positive";
+            error = "the step of '" + list + "' must be positive";
             return false;
         }
         if (from > to) {
-            error = "the range '" + spec + "' is empty";
+            error = "the range '" + list + "' is empty";
             return false;
         }
         if ((static_cast<long long>(to) - from) / step + 1 > kMaxFactorValues) {
-            error = "the range '" + spec + "' has too many values";
+            error = "the range '" + list + "' has too many values";
             return false;
         }
         for (long long v = from; v <= to; v += step) values.push_back(static_cast<int>(v));
         return true;
     }
     if (range.size() != 1) {
-        error = "'" + spec + "' is neither a list a,b,c nor a range from:to:step";
+        error = "'" + list + "' is neither a list a,b,c nor a range from:to:step";
         return false;
     }
-    for (const std::string& item : splitOn(spec, ',')) {
+    for (const std::string& item : splitOn(list, ',')) {
         int v = 0;
         if (!readWhole(item, v)) {
-            error = "cannot read '" + trim(item) + "' in '" + spec + "' as a whole number";
+            error = "cannot read '" + trim(item) + "' in '" + list + "' as a whole number";
             return false;
         }
         values.push_back(v);
@@ -174,31 +174,31 @@ bool parseIntSpec(const std::string& spec, std::vector<int>& values, std::string
     return true;
 }
 
-bool parseFloatSpec(const std::string& spec, std::vector<float>& values, std::string& error) {
+bool parseFloatList(const std::string& list, std::vector<float>& values, std::string& error) {
     values.clear();
-    const std::vector<std::string> range = splitOn(spec, ':');
+    const std::vector<std::string> range = splitOn(list, ':');
     if (range.size() == 3) {
         double from = 0, to = 0, step = 0;
         float fromF = 0, toF = 0;
         if (!readDouble(range[0], from) || !readDouble(range[1], to) || !readDouble(range[2], step) ||
             !readFloat(range[0], fromF) || !readFloat(range[1], toF) || !std::isfinite(from) ||
             !std::isfinite(to) || !std::isfinite(step)) {
-            error = "'" + spec + "' is not a range of finite numbers from:to:step";
+            error = "'" + list + "' is not a range of finite numbers from:to:step";
             return false;
         }
         if (!(step > 0)) {
-            error = "the step of '" + spec + "' must be positive";
+            error = "the step of '" + list + "' must be positive";
             return false;
         }
         if (from > to) {
-            error = "the range '" + spec + "' is empty";
+            error = "the range '" + list + "' is empty";
             return false;
         }
         // The end counts when it is reached up to a small share of a step, so
         // that 0:1:0.1 ends at 1 despite the decimal step's binary rounding.
         const double steps = (to - from) / step;
         if (steps + 1 > static_cast<double>(kMaxFactorValues)) {
-            error = "the range '" + spec + "' has too many values";
+            error = "the range '" + list + "' has too many values";
             return false;
         }
         const auto count = static_cast<long long>(std::floor(steps + 1e-6)) + 1;
@@ -214,13 +214,13 @@ bool parseFloatSpec(const std::string& spec, std::vector<float>& values, std::st
         return true;
     }
     if (range.size() != 1) {
-        error = "'" + spec + "' is neither a list a,b,c nor a range from:to:step";
+        error = "'" + list + "' is neither a list a,b,c nor a range from:to:step";
         return false;
     }
-    for (const std::string& item : splitOn(spec, ',')) {
+    for (const std::string& item : splitOn(list, ',')) {
         float v = 0;
         if (!readFloat(item, v)) {
-            error = "cannot read '" + trim(item) + "' in '" + spec + "' as a number";
+            error = "cannot read '" + trim(item) + "' in '" + list + "' as a number";
             return false;
         }
         values.push_back(v);

@@ -37,9 +37,9 @@ std::string designText(const std::vector<Condition>& design);
 
 // The values of one factor: "a,b,c" or "from:to:step" (inclusive, step > 0).
 // Integers for the phase lengths, floats (strtof grammar) for the others.
-// False with a message on an unreadable specification.
-bool parseIntSpec(const std::string& spec, std::vector<int>& values, std::string& error);
-bool parseFloatSpec(const std::string& spec, std::vector<float>& values, std::string& error);
+// False with a message on an unreadable list or range.
+bool parseIntList(const std::string& list, std::vector<int>& values, std::string& error);
+bool parseFloatList(const std::string& list, std::vector<float>& values, std::string& error);
 
 struct FactorLists {
     Option option = Option::EffectSizes;

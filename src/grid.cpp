@@ -275,8 +275,8 @@ int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err) {
     FactorLists f;
     f.option = static_cast<Option>(options.option);
     std::string error;
-    const auto ints = [&](const char* name, const std::optional<std::string>& spec, std::vector<int>& values) {
-        if (!parseIntSpec(*spec, values, error)) {
+    const auto ints = [&](const char* name, const std::optional<std::string>& list, std::vector<int>& values) {
+        if (!parseIntList(*list, values, error)) {
             err << where << name << ": " << error << "\n";
             return false;
         }
@@ -289,8 +289,8 @@ int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err) {
             }
         return true;
     };
-    const auto floats = [&](const char* name, const std::optional<std::string>& spec, std::vector<float>& values) {
-        if (spec && !parseFloatSpec(*spec, values, error)) {
+    const auto floats = [&](const char* name, const std::optional<std::string>& list, std::vector<float>& values) {
+        if (list && !parseFloatList(*list, values, error)) {
             err << where << name << ": " << error << "\n";
             return false;
         }

@@ -57,27 +57,27 @@ void addGridCommands(CLI::App& grid, Invocation& invocation) {
 
     // expand
     CLI::App* expand = grid.add_subcommand("expand", "Write a design CSV: every combination of the factors'\n"
-                                                      "values (SPEC: a,b,c or from:to:step, inclusive)");
+                                                      "values (LIST: a,b,c or from:to:step, inclusive)");
     expand->fallthrough();
     ExpandOptions& e = state->expand;
     expand->add_option("--option", e.option, "1 (effect sizes) or 2 (VARDEN)")
         ->required()
         ->type_name("1|2")
         ->check(CLI::IsMember({1, 2}).description(""));
-    const auto spec = [&](const char* name, std::optional<std::string>& target, const char* help) {
+    const auto factor = [&](const char* name, std::optional<std::string>& target, const char* help) {
         expand->add_option_function<std::string>(
                   name, [&target](const std::string& v) { target = v; }, help)
-            ->type_name("SPEC");
+            ->type_name("LIST");
     };
-    spec("--n-a", e.nA, "A phase lengths (required)");
-    spec("--n-b", e.nB, "B phase lengths (required)");
-    spec("--trend", e.trend, "Baseline trends (default 0)");
-    spec("--level", e.level, "Level changes (default 0)");
-    spec("--slope", e.slope, "Slope changes (default 0)");
-    spec("--sd-a", e.sdA, "A phase SDs (default 1)");
-    spec("--sd-b", e.sdB, "B phase SDs (default 1)");
-    spec("--ar1", e.ar1, "AR(1) coefficients (default 0)");
-    spec("--ma1", e.ma1, "MA(1) coefficients (default 0)");
+    factor("--n-a", e.nA, "A phase lengths (required)");
+    factor("--n-b", e.nB, "B phase lengths (required)");
+    factor("--trend", e.trend, "Baseline trends (default 0)");
+    factor("--level", e.level, "Level changes (default 0)");
+    factor("--slope", e.slope, "Slope changes (default 0)");
+    factor("--sd-a", e.sdA, "A phase SDs (default 1)");
+    factor("--sd-b", e.sdB, "B phase SDs (default 1)");
+    factor("--ar1", e.ar1, "AR(1) coefficients (default 0)");
+    factor("--ma1", e.ma1, "MA(1) coefficients (default 0)");
     expand->add_option("-o,--output", e.output, "Design file (default: standard output)")->type_name("FILE");
     expand->callback([&invocation, state] {
         invocation.command = [state](CommandContext& context) {

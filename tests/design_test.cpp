@@ -9,17 +9,17 @@
 
 namespace {
 
-std::vector<int> ints(const std::string& spec) {
+std::vector<int> ints(const std::string& list) {
     std::vector<int> v;
     std::string error;
-    EXPECT_TRUE(parseIntSpec(spec, v, error)) << spec << ": " << error;
+    EXPECT_TRUE(parseIntList(list, v, error)) << list << ": " << error;
     return v;
 }
 
-std::vector<float> floats(const std::string& spec) {
+std::vector<float> floats(const std::string& list) {
     std::vector<float> v;
     std::string error;
-    EXPECT_TRUE(parseFloatSpec(spec, v, error)) << spec << ": " << error;
+    EXPECT_TRUE(parseFloatList(list, v, error)) << list << ": " << error;
     return v;
 }
 
@@ -76,10 +76,10 @@ TEST(DesignSpec, RejectsWhatIsNeitherListNorRange) {
     std::string error;
     for (const char* bad : {"", "1:2", "1:2:3:4", "a", "1,,2", "3:1:1", "1:5:0", "1:5:-1", "2.5", "1e2",
                             "99999999999"})
-        EXPECT_FALSE(parseIntSpec(bad, vi, error)) << bad;
+        EXPECT_FALSE(parseIntList(bad, vi, error)) << bad;
     for (const char* bad : {"", "x", "0:1", "1:0:0.1", "0:1:0", "0:1:nan", "0:inf:1", "0.1.2", "1,"})
-        EXPECT_FALSE(parseFloatSpec(bad, vf, error)) << bad;
-    EXPECT_FALSE(parseIntSpec("1:1000000:1", vi, error)) << "more values than a factor may have";
+        EXPECT_FALSE(parseFloatList(bad, vf, error)) << bad;
+    EXPECT_FALSE(parseIntList("1:1000000:1", vi, error)) << "more values than a factor may have";
 }
 
 TEST(DesignExpand, LastFactorVariesFastestAndIdsCount) {
