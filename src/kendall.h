@@ -23,6 +23,8 @@ struct TheilWorkspace {
 float erfcc(float x);
 
 // Kendall's tau-b with the variance of tau for untied data; writes tau, z, prob.
+// The runs use kendl2; this untied form is kept beside it as the reference
+// that kendl2's tie correction departs from (the tests compare the two).
 void kendl1(const float* data1, const float* data2, int n, float* tau, float* z, float* prob);
 
 // Kendall's S, tau-b, and a continuity-corrected z from the tie-corrected
