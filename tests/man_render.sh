@@ -10,6 +10,6 @@ if [ "$status" -ne 0 ] || [ -n "$messages" ]; then
     exit 1
 fi
 # Every section the page promises.
-for section in NAME SYNOPSIS DESCRIPTION OPTIONS "THE DIALOGUE" "SCRIPTED INPUT" "EXIT STATUS"; do
+for section in NAME SYNOPSIS DESCRIPTION OPTIONS "THE DIALOGUE" "SCRIPTED INPUT" STATISTICS "EXIT STATUS"; do
     grep -q "^\.SH \"*$section\"*\$" "$page" || { echo "no section $section" >&2; exit 1; }
 done
