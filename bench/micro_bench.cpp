@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "caseindices.h"
 #include "effectsizes.h"
 #include "kendall.h"
 #include "median.h"
@@ -36,6 +37,7 @@ constexpr std::uint32_t kSeed = 7487;
 // Working storage, owned here as a worker owns its own and reused by every
 // call of a benchmark.
 EffectSizeWorkspace effectWs;
+CaseIndexWorkspace caseWs;
 PhaseFitWorkspace fitWs;
 VardenWorkspace vardenWs;
 Buffer copyBuffer;
@@ -446,6 +448,33 @@ void BM_EffectSizeIteration(benchmark::State& state) {
     state.SetComplexityN(n);
 }
 BENCHMARK(BM_EffectSizeIteration)->Apply(phaseLengths)->Complexity(benchmark::oNSquared);
+
+// The four further indices, from short phases to the longest the program
+// takes.  NAP's test is exact below 50 points per phase and normal above.
+
+void BM_CaseIndex(benchmark::State& state, Estimate (*index)(int, int, const float*, CaseIndexWorkspace&)) {
+    const int n = lengthArg(state);
+    const std::vector<float> y = series(n, n);
+    for (auto _ : state) {
+        Estimate e = index(n, n, y.data(), caseWs);
+        benchmark::DoNotOptimize(e);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK_CAPTURE(BM_CaseIndex, Nap, nap)->RangeMultiplier(4)->Range(4, 1024)->Complexity(benchmark::oNLogN);
+// The exact sign test costs O(n^2 / 32) word operations.
+BENCHMARK_CAPTURE(BM_CaseIndex, Pem, pem)->RangeMultiplier(4)->Range(4, 1024)->Complexity(benchmark::oNSquared);
+
+void BM_Smd(benchmark::State& state) {
+    const int n = lengthArg(state);
+    const std::vector<float> y = series(n, n);
+    for (auto _ : state) {
+        float d = smd(n, n, y.data());
+        benchmark::DoNotOptimize(d);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_Smd)->RangeMultiplier(4)->Range(4, 1024)->Complexity(benchmark::oN);
 
 // ---------------------------------------------------------------------------
 // The VARDEN method.  The routines below work on one phase of n points.
