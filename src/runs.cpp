@@ -61,6 +61,11 @@ Simulator::Simulator(int threads)
 std::vector<StatisticRow> Simulator::run(Option option, const ModelParameters& model, Rng& rng,
                                          const RunSettings& settings, const ProgressFn& dot) {
     sgenrand(rng, settings.seed);
+    return continueRun(option, model, rng, settings, dot);
+}
+
+std::vector<StatisticRow> Simulator::continueRun(Option option, const ModelParameters& model, Rng& rng,
+                                                 const RunSettings& settings, const ProgressFn& dot) {
     if (option == Option::EffectSizes) return effectSizeRun(model, rng, settings, dot);
     return vardenRun(model, rng, settings, dot);
 }

@@ -56,6 +56,13 @@ public:
     std::vector<StatisticRow> run(Option option, const ModelParameters& model, Rng& rng,
                                   const RunSettings& settings, const ProgressFn& dot);
 
+    // As run, but without seeding: the series continue from rng's state, so
+    // run(a) followed by continueRun(b) on the same rng draws the series of
+    // run(a + b).  The rows hold the b new series only, their sums and counts
+    // formed over those alone; settings.seed is not used.
+    std::vector<StatisticRow> continueRun(Option option, const ModelParameters& model, Rng& rng,
+                                          const RunSettings& settings, const ProgressFn& dot);
+
 private:
     // What one worker owns.
     struct WorkerSpace {
