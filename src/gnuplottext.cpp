@@ -1,0 +1,45 @@
+#include "gnuplottext.h"
+
+#include "utf8.h"
+
+namespace plot {
+
+std::string gnuplotShown(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Character c = nextCharacter(text, at);
+        if (!c.valid)
+            appendUtf8(out, 0xFFFD);
+        else if (c.codePoint < 0x20 || (c.codePoint >= 0x7F && c.codePoint <= 0x9F))
+            out += ' ';
+        else
+            out.append(text.substr(at, c.length));
+        at += c.length;
+    }
+    return out;
+}
+
+std::string gnuplotString(std::string_view text) {
+    // gnuplot's reader takes a doubled quote for an escaped one only in some
+    // places (not after the opening quote, not twice in a row), so a quote
+    // closes the literal, follows as a constant and the literal reopens.
+    std::string out = "'";
+    for (const char c : gnuplotShown(text)) {
+        if (c == '\'')
+            out += "'.\"'\".'";
+        else
+            out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+std::string gnuplotLines(const std::vector<std::string>& lines) {
+    if (lines.empty()) return "''";
+    std::string out = gnuplotString(lines.front());
+    for (std::size_t i = 1; i < lines.size(); ++i) out += ".\"\\n\"." + gnuplotString(lines[i]);
+    return out;
+}
+
+}  // namespace plot

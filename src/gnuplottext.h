@@ -1,0 +1,42 @@
+// Text in a gnuplot script.  Every text that comes from a file (statistic
+// names, factor values, labels built from them, a path) reaches a script
+// through gnuplotString or gnuplotLines, and only there: never in a comment,
+// never in a double-quoted string, never bare.  A results file received from
+// someone else must not be able to add a command to the script.
+//
+// Contract:
+// - gnuplotString(text) is a gnuplot string expression on one line, made of
+//   single-quoted literals, that gnuplot reads back as the shown form of
+//   text; without quotes in the text it is one literal.  Inside single
+//   quotes gnuplot expands nothing: no `backquoted` command, no @macro, no
+//   $datablock, no backslash escape, and neither '#' nor ';' ends the
+//   command there.  A quote in the text closes the literal and follows as
+//   the constant "'" ('it'."'".'s'), since gnuplot does not read every
+//   doubled quote as one ('''' is two empty strings).  The shown form: every
+//   control character (C0 with line feed, carriage return and tab, DEL, C1)
+//   a blank, every byte that is not well-formed UTF-8 U+FFFD, everything
+//   else unchanged.  So the expression holds no line break, is valid UTF-8,
+//   and ends with a closing quote (never with a backslash).  It may stand
+//   wherever gnuplot takes a string: titles, labels, tic labels, plot
+//   titles, set output.
+// - gnuplotLines(lines) is a string expression for a text of several lines
+//   (a title with notes under it): each line as gnuplotString, joined by
+//   ."\n". (the only double-quoted string, a constant).  One line gives the
+//   literal alone; no line gives ''.
+// - gnuplotShown(text) is the shown form alone, without quotes: what a
+//   picture displays for text.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plot {
+
+std::string gnuplotShown(std::string_view text);
+
+std::string gnuplotString(std::string_view text);
+
+std::string gnuplotLines(const std::vector<std::string>& lines);
+
+}  // namespace plot
