@@ -1,3 +1,7 @@
 #include "cli.h"
+#include "outofmemory.h"
 
-int main(int argc, char** argv) { return runProgram(argc, argv); }
+int main(int argc, char** argv) {
+    installOutOfMemoryHandler();
+    return runProgram(argc, argv);
+}
