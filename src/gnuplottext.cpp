@@ -21,15 +21,20 @@ std::string gnuplotShown(std::string_view text) {
 }
 
 std::string gnuplotString(std::string_view text) {
-    // gnuplot's reader takes a doubled quote for an escaped one only in some
-    // places (not after the opening quote, not twice in a row), so a quote
-    // closes the literal, follows as a constant and the literal reopens.
+    // gnuplot's reader takes a doubled quote for one quote only after a
+    // character that is not a quote: '''' is two empty strings, not one
+    // quote.  Any other quote closes the literal, follows as the constant
+    // "'" and the literal reopens.
     std::string out = "'";
+    char previous = '\'';
     for (const char c : gnuplotShown(text)) {
-        if (c == '\'')
-            out += "'.\"'\".'";
-        else
+        if (c != '\'')
             out += c;
+        else if (previous != '\'')
+            out += "''";
+        else
+            out += "'.\"'\".'";
+        previous = c;
     }
     out += '\'';
     return out;

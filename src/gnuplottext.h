@@ -7,18 +7,19 @@
 // Contract:
 // - gnuplotString(text) is a gnuplot string expression on one line, made of
 //   single-quoted literals, that gnuplot reads back as the shown form of
-//   text; without quotes in the text it is one literal.  Inside single
-//   quotes gnuplot expands nothing: no `backquoted` command, no @macro, no
-//   $datablock, no backslash escape, and neither '#' nor ';' ends the
-//   command there.  A quote in the text closes the literal and follows as
-//   the constant "'" ('it'."'".'s'), since gnuplot does not read every
-//   doubled quote as one ('''' is two empty strings).  The shown form: every
-//   control character (C0 with line feed, carriage return and tab, DEL, C1)
-//   a blank, every byte that is not well-formed UTF-8 U+FFFD, everything
-//   else unchanged.  So the expression holds no line break, is valid UTF-8,
-//   and ends with a closing quote (never with a backslash).  It may stand
-//   wherever gnuplot takes a string: titles, labels, tic labels, plot
-//   titles, set output.
+//   text; one literal unless the text starts with a quote or holds two in
+//   a row.  Inside single quotes gnuplot expands nothing: no `backquoted`
+//   command, no @macro, no $datablock, no backslash escape, and neither '#'
+//   nor ';' ends the command there.  A quote after a character other than
+//   a quote is doubled ('it''s'); any other quote (first, or after a quote)
+//   closes the literal and follows as the constant "'" (''."'".'x'), since
+//   gnuplot does not read those doubled ('''' is two empty strings).
+//   The shown form: every control character (C0 with line feed, carriage
+//   return and tab, DEL, C1) a blank, every byte that is not well-formed
+//   UTF-8 U+FFFD, everything else unchanged.  So the expression holds no
+//   line break, is valid UTF-8, and ends with a closing quote (never with a
+//   backslash).  It may stand wherever gnuplot takes a string: titles,
+//   labels, tic labels, plot titles, set output.
 // - gnuplotLines(lines) is a string expression for a text of several lines
 //   (a title with notes under it): each line as gnuplotString, joined by
 //   ."\n". (the only double-quoted string, a constant).  One line gives the

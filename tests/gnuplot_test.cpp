@@ -261,12 +261,13 @@ std::vector<Hostile> hostileNames(const std::string& dir) {
         {"X\nsystem(\"touch " + dir + "/PWNED1\")", "'X system(\"touch " + dir + "/PWNED1\")'"},
         {"ends in a backslash\\", "'ends in a backslash\\'"},
         {"carriage\rreturn\r\n", "'carriage return  '"},
-        {"it's ''quoted''", "'it'.\"'\".'s '.\"'\".''.\"'\".'quoted'.\"'\".''.\"'\".''"},
+        {"it's ''quoted''", "'it''s '''.\"'\".'quoted'''.\"'\".''"},
+        {"''''", "''.\"'\".''.\"'\".''.\"'\".''.\"'\".''"},
         {"'", "''.\"'\".''"},
         {"`touch " + dir + "/PWNED2`", "'`touch " + dir + "/PWNED2`'"},
         {"@macro @x", "'@macro @x'"},
         {"$datablock $none[1]", "'$datablock $none[1]'"},
-        {"# not a comment; print 'x'", "'# not a comment; print '.\"'\".'x'.\"'\".''"},
+        {"# not a comment; print 'x'", "'# not a comment; print ''x'''"},
         {"\"double\" \\n", "'\"double\" \\n'"},
         {"esc\x1b[31mred\x7f\tTab", "'esc [31mred  Tab'"},
         {"bad\xff\xc3(utf8", "'bad\xef\xbf\xbd\xef\xbf\xbd(utf8'"},
@@ -281,7 +282,7 @@ TEST(GnuplotText, QuotesEveryHostileNameAsSingleQuotedText) {
     for (const Hostile& h : hostileNames("/tmp/d")) {
         EXPECT_EQ(plot::gnuplotString(h.name), h.literal) << h.name;
     }
-    EXPECT_EQ(plot::gnuplotLines({"Title", "a'b\nc", "d\\"}), "'Title'.\"\\n\".'a'.\"'\".'b c'.\"\\n\".'d\\'");
+    EXPECT_EQ(plot::gnuplotLines({"Title", "a'b\nc", "d\\"}), "'Title'.\"\\n\".'a''b c'.\"\\n\".'d\\'");
     EXPECT_EQ(plot::gnuplotLines({"one"}), "'one'");
     EXPECT_EQ(plot::gnuplotLines({}), "''");
     EXPECT_EQ(plot::gnuplotShown("a\nb\x01"), "a b ");

@@ -286,6 +286,12 @@ TEST(PowerScript, FollowsTheAlphaAndThePictureFormat) {
     EXPECT_NE(s.find("title 'alpha = 0.1'"), std::string::npos);
 }
 
+TEST(GnuplotString, QuotesAreDoubledAndLineEndsDropped) {
+    EXPECT_EQ(plot::gnuplotString("a'b"), "'a''b'");
+    EXPECT_EQ(plot::gnuplotString("x\ny"), "'x y'");
+    EXPECT_EQ(plot::gnuplotString("$HOME \\n"), "'$HOME \\n'");
+}
+
 // ---- Distribution ---------------------------------------------------------------
 
 TEST(DistributionFigure, OneRowPerConditionOnePanelPerStatistic) {
