@@ -12,7 +12,7 @@ out=$(cd "$out" && pwd)
 
 summary=()
 failed=0
-for target in dialogue scanner; do
+for target in dialogue scanner text; do
     corpus=$out/corpus/$target
     artifacts=$out/artifacts/$target/
     log=$out/$target.log
