@@ -20,8 +20,12 @@
 //     Failed       the lock file cannot be created or opened (a directory
 //                  that cannot be written, a symbolic link or a directory
 //                  planted at the lock's name); message() gives the reason.
-//   A command prints a Busy or Failed message after its prefix and exits
-//   with status 2.
+//   A command prints the message after its prefix and exits with status 2
+//   when Busy, 1 when Failed (a file that cannot be written), and goes on
+//   after a warning when Unsupported.
+// - Take it before reading or writing any of the output's files (a resume
+//   reads the partial file under it), and release it after the last rename:
+//   results and per-series lock in that order, each output its own lock.
 // - Release (release() or the destructor, also on every error path that
 //   unwinds) removes the lock file while still holding the lock, then
 //   closes it.  A taker that opened the old file meanwhile notices that its
