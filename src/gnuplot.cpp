@@ -53,14 +53,22 @@ private:
 int above(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, kPictureDescriptor + 1); }
 
 // The signals this function takes while gnuplot runs: blocked in the calling
-// thread and read from a signalfd.  SIGCHLD is among them so that the child's
-// end wakes the wait; its disposition is set to the default meanwhile (an
-// ignored SIGCHLD would reap the child unseen).
+// thread and read from a signalfd.  SIGINT, SIGTERM and SIGHUP only when
+// they are not ignored (nohup, a background job of a script): an ignored
+// signal stays ignored.  SIGCHLD is among them so that the child's end wakes
+// the wait; its disposition is set to the default meanwhile (an ignored
+// SIGCHLD would reap the child unseen).
 class SignalWatch {
 public:
     SignalWatch() {
         sigemptyset(&taken_);
-        for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGCHLD}) sigaddset(&taken_, s);
+        sigemptyset(&stopping_);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction now {};
+            if (::sigaction(s, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) sigaddset(&stopping_, s);
+        }
+        taken_ = stopping_;
+        sigaddset(&taken_, SIGCHLD);
         ::pthread_sigmask(SIG_BLOCK, &taken_, &previous_);
         struct sigaction byDefault {};
         byDefault.sa_handler = SIG_DFL;
@@ -78,6 +86,8 @@ public:
     bool ok() const { return fd_.get() >= 0; }
     int fd() const { return fd_.get(); }
     const sigset_t& previousMask() const { return previous_; }
+    // The stopping signals taken here: gnuplot gets them at their default.
+    const sigset_t& stopping() const { return stopping_; }
 
     // Reads every pending signal: the first SIGINT, SIGTERM or SIGHUP
     // (0 when none), and whether SIGCHLD came.
@@ -96,6 +106,7 @@ public:
 
 private:
     sigset_t taken_ {};
+    sigset_t stopping_ {};
     sigset_t previous_ {};
     struct sigaction previousChild_ {};
     Descriptor fd_;
@@ -168,9 +179,9 @@ pid_t startGnuplot(const std::string& program, int script, int messages, int pic
     posix_spawn_file_actions_adddup2(&actions, picture, kPictureDescriptor);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGCHLD, SIGPIPE}) sigaddset(&defaults, s);
+    sigset_t defaults = signals.stopping();
+    sigaddset(&defaults, SIGCHLD);
+    sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setsigmask(&attributes, &signals.previousMask());
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);

@@ -23,7 +23,9 @@
 //   picture cannot be written; and at once, without running gnuplot, when
 //   the output's name gives no picture format.
 // - SIGINT, SIGTERM and SIGHUP that arrive while gnuplot runs are taken by
-//   this function (blocked and read through a signalfd): gnuplot is killed,
+//   this function (blocked and read through a signalfd), unless the process
+//   ignores them (nohup, a background job of a script), in which case they
+//   stay ignored, for gnuplot too.  A signal taken: gnuplot is killed,
 //   and the result is 130 for SIGINT, 1 for the others, after a line saying
 //   so.  Checked once more just before the rename, so an interrupted
 //   picture never replaces the output.

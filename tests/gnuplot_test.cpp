@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,6 +18,8 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -63,6 +66,25 @@ bool blocked(int signal) {
     return sigismember(&now, signal) == 1;
 }
 
+// SIGINT, SIGTERM and SIGHUP at their default while a test runs, as in a
+// program started from a terminal (a background job of a script would have
+// them ignored, and the runner leaves ignored signals alone).
+class DefaultStopSignals {
+public:
+    DefaultStopSignals() {
+        struct sigaction byDefault {};
+        byDefault.sa_handler = SIG_DFL;
+        for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &byDefault, &saved_[i]);
+    }
+    ~DefaultStopSignals() {
+        for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &saved_[i], nullptr);
+    }
+
+private:
+    static constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction saved_[3] {};
+};
+
 // A PNG: signature, IHDR, one IDAT, IEND.
 std::string png() {
     std::string p("\x89PNG\r\n\x1a\n", 8);
@@ -99,6 +121,7 @@ TEST(GnuplotRunner, AHungEngineIsKilledAtTheTimeLimit) {
 }
 
 TEST(GnuplotRunner, SignalsStopTheEngineAndKeepTheEarlierPicture) {
+    const DefaultStopSignals defaults;
     struct Case {
         const char* signal;
         int status;
@@ -123,7 +146,24 @@ TEST(GnuplotRunner, SignalsStopTheEngineAndKeepTheEarlierPicture) {
     }
 }
 
+TEST(GnuplotRunner, AnIgnoredSignalStaysIgnored) {
+    ScratchDirectory dir;
+    const std::string output = dir.write("p.svg", "earlier picture");
+    // As under nohup: SIGHUP ignored.  gnuplot inherits that too.
+    const std::string engine = fakeGnuplot(
+        dir, "engine", "kill -HUP $PPID; kill -HUP $$; printf '%s' '" + kSvg + "' > \"$out\"");
+    struct sigaction ignore {};
+    struct sigaction saved {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGHUP, &ignore, &saved);
+    const Rendered r = render(engine, output);
+    ::sigaction(SIGHUP, &saved, nullptr);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.read("p.svg"), kSvg);
+}
+
 TEST(GnuplotRunner, ASignalAfterAFinishedPictureStillKeepsTheOutput) {
+    const DefaultStopSignals defaults;
     ScratchDirectory dir;
     const std::string output = dir.write("p.svg", "earlier picture");
     const std::string engine = fakeGnuplot(
@@ -326,3 +366,40 @@ TEST(GnuplotText, HostileNamesAddNoCommandAndRunNothing) {
         EXPECT_NE(svg.find(shown), std::string::npos) << shown;
     }
 }
+
+// ---- The built program ----------------------------------------------------------------------
+
+#ifdef ZELKOR_BINARY
+// zelkor plot with a gnuplot on PATH that hangs after writing part of the
+// picture: SIGINT or SIGTERM to zelkor stops both, and nothing but the
+// earlier picture is left.
+TEST(GnuplotRunner, TheProgramStopsAHungEngineOnASignal) {
+    const DefaultStopSignals defaults;
+    const std::string results = std::string(ZELKOR_TEST_DATA) + "/plot/results_small.csv";
+    for (const auto& [signal, status, said] : {std::tuple{SIGINT, 130, "interrupted"}, std::tuple{SIGTERM, 1, "stopped by SIGTERM"}}) {
+        ScratchDirectory dir;
+        fs::create_directory(dir.path("bin"));
+        shellScript(dir, "bin/gnuplot", "cat > /dev/null; printf '<svg>' > /dev/fd/3; touch " + dir.path("started") + "; exec sleep 30");
+        dir.write("p.svg", "earlier picture");
+        const std::string path = "PATH=" + dir.path("bin") + ":" + std::getenv("PATH");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::putenv(const_cast<char*>(path.c_str()));
+            ::dup2(::open(dir.path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            ::execl(ZELKOR_BINARY, "zelkor", "plot", "power", results.c_str(), "--x", "n_a", "-o", dir.path("p.svg").c_str(),
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!dir.exists("started") && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+        ::kill(pid, signal);
+        int raw = 0;
+        ::waitpid(pid, &raw, 0);
+        EXPECT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), status);
+        EXPECT_EQ(dir.read("err"), std::string("zelkor plot power: ") + said + "; gnuplot was stopped and no picture was written\n");
+        EXPECT_EQ(dir.read("p.svg"), "earlier picture");
+        EXPECT_EQ(dir.files(), (std::vector<std::string>{"bin", "err", "p.svg", "started"}));
+    }
+}
+#endif
