@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <map>
 
-#include "dialogue.h"
+#include "runs.h"
 
 namespace {
 

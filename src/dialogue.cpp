@@ -1,5 +1,7 @@
 #include "dialogue.h"
 
+#include <utility>
+
 #include "report.h"
 #include "runs.h"
 #include "scanner.h"
@@ -20,11 +22,11 @@ const char kWarning[] =
 
 class Dialogue {
 public:
-    Dialogue(Input& in, Output& out, int threads, const RunFn& run)
+    Dialogue(Input& in, Output& out, int threads, RunFn run)
         : scan_(in),
           out_(out),
           threads_(threads > 0 ? threads : defaultThreadCount()),
-          run_(run),
+          run_(std::move(run)),
           simulator_(threads_) {}
 
     int run() {
@@ -142,7 +144,7 @@ private:
     Scanner scan_;
     Output& out_;
     int threads_;
-    const RunFn& run_;
+    const RunFn run_;  // the stand-in, empty for the program's own runs
     ModelParameters model_;
     bool lengthASet_ = false;
     bool lengthBSet_ = false;
@@ -152,11 +154,7 @@ private:
 
 }  // namespace
 
-int maxPhaseLength(Option option) {
-    return option == Option::EffectSizes ? kMaxPhaseLengthEffectSizes : kMaxPhaseLengthVarden;
-}
-
-int runDialogue(Input& in, Output& out, int threads, const RunFn& run) {
-    Dialogue dialogue(in, out, threads, run);
+int runDialogue(Input& in, Output& out, int threads, RunFn run) {
+    Dialogue dialogue(in, out, threads, std::move(run));
     return dialogue.run();
 }

@@ -10,7 +10,7 @@
 #include <ostream>
 #include <set>
 
-#include "dialogue.h"
+#include "runs.h"
 #include "sidecar.h"
 
 #ifndef ZELKOR_VERSION

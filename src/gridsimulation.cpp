@@ -1,23 +1,11 @@
 #include "gridsimulation.h"
 
-#include "report.h"
 #include "runs.h"
-
-namespace {
-
-// The rows each option's run returns, in table order.
-std::vector<Statistic> statisticsOf(Option option) {
-    if (option == Option::EffectSizes)
-        return {Statistic::PlTau, Statistic::TauU, Statistic::MpdR, Statistic::Ecl, Statistic::Pnd,
-                Statistic::Pncd};
-    return {Statistic::SimD, Statistic::SimR};
-}
-
-}  // namespace
+#include "summary.h"
 
 std::vector<std::string> tableLabels(Option option) {
     std::vector<std::string> labels;
-    for (Statistic s : statisticsOf(option)) labels.emplace_back(statisticInfo(s).label);
+    for (Statistic s : defaultStatistics(option)) labels.emplace_back(statisticInfo(s).label);
     return labels;
 }
 
@@ -39,16 +27,15 @@ ConditionOutcome GridSimulation::run(const Condition& c, std::uint32_t seed, int
     ConditionOutcome outcome;
     outcome.nSim = replications;
     for (StatisticRow& row : rows) {
-        const StatisticInfo info = statisticInfo(row.statistic);
+        const StatisticInfo& info = statisticInfo(row.statistic);
         const RowSummary summary = summarizeRow(row);
         StatisticOutcome s;
         s.label = info.label;
         s.hasTest = info.hasTest;
         s.mean = summary.mean;
-        // The report widens these from floats: narrowing gives them back exactly.
-        s.se = static_cast<float>(summary.se);
+        s.se = summary.sd;
         s.share = summary.share;
-        for (int k = 0; k < 5; ++k) s.quantiles[k] = static_cast<float>(summary.quantiles[k]);
+        for (int k = 0; k < 5; ++k) s.quantiles[k] = summary.quantiles[k];
         s.values = std::move(row.values);
         s.pValues = std::move(row.pValues);
         outcome.statistics.push_back(std::move(s));

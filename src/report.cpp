@@ -1,41 +1,6 @@
 #include "report.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-
-#include "quicksort.h"
-#include "variance.h"
-
-StatisticInfo statisticInfo(Statistic statistic) {
-    switch (statistic) {
-        case Statistic::PlTau: return {"PL-Tau", true};
-        case Statistic::TauU: return {"Tau-U", true};
-        case Statistic::MpdR: return {"MPD-r", false};
-        case Statistic::Ecl: return {"ECL", false};
-        case Statistic::Pnd: return {"PND", true};
-        case Statistic::Pncd: return {"PNCD", true};
-        case Statistic::SimD: return {"SIM-d", true};
-        case Statistic::SimR: return {"SIM-r", true};
-    }
-    return {"?", false};
-}
-
-RowSummary summarizeRow(const StatisticRow& row) {
-    const int nSim = static_cast<int>(row.values.size());
-    RowSummary s;
-    std::vector<float> sorted = row.values;
-    sortAscending(sorted.data(), nSim);
-    s.mean = static_cast<double>(row.sum) / nSim;
-    s.se = static_cast<double>(sd(sorted.data(), nSim));
-    s.share = static_cast<double>(row.significant) / nSim;
-    // Below four iterations the lower quartiles fall back to the first value.
-    const int q[5] = {0, nSim / 4 - 1, nSim / 2 - 1, 3 * nSim / 4 - 1, nSim - 1};
-    for (int k = 0; k < 5; ++k)
-        s.quantiles[k] = nSim > 0 ? static_cast<double>(sorted[static_cast<std::size_t>(std::max(q[k], 0))])
-                                  : std::numeric_limits<double>::quiet_NaN();
-    return s;
-}
+#include "summary.h"
 
 void writeReport(Output& out, int nSim, const ModelParameters& model,
                  const std::vector<StatisticRow>& rows) {
@@ -56,14 +21,16 @@ void writeReport(Output& out, int nSim, const ModelParameters& model,
     writeText(out, "      \t MEAN\tSE\tP\t 0%\t 25%\t 50%\t 75%\t 100%\n");
 
     for (const auto& row : rows) {
-        const StatisticInfo info = statisticInfo(row.statistic);
+        const StatisticInfo& info = statisticInfo(row.statistic);
         const RowSummary s = summarizeRow(row);
-        const double* q = s.quantiles;
+        double q[5];
+        for (int k = 0; k < 5; ++k) q[k] = static_cast<double>(s.quantiles[k]);
+        const auto sd = static_cast<double>(s.sd);
         if (info.hasTest)
             writeFormat(out, "%-6s\t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n",
-                        info.label, s.mean, s.se, s.share, q[0], q[1], q[2], q[3], q[4]);
+                        info.label, s.mean, sd, s.share, q[0], q[1], q[2], q[3], q[4]);
         else
             writeFormat(out, "%-6s\t% .2f\t%.2f\t*   \t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n",
-                        info.label, s.mean, s.se, q[0], q[1], q[2], q[3], q[4]);
+                        info.label, s.mean, sd, q[0], q[1], q[2], q[3], q[4]);
     }
 }

@@ -11,6 +11,10 @@ int defaultThreadCount() {
     return n == 0 ? 1 : static_cast<int>(n);
 }
 
+int maxPhaseLength(Option option) {
+    return option == Option::EffectSizes ? kMaxPhaseLengthEffectSizes : kMaxPhaseLengthVarden;
+}
+
 int iterationsOf(Option option) {
     return option == Option::EffectSizes ? kEffectSizeIterations : kVardenIterations;
 }
@@ -27,12 +31,18 @@ namespace {
 constexpr int kEffectSizeBlock = 250;
 constexpr int kVardenBlock = 1;
 
-StatisticRow makeRow(Statistic statistic, int nSim, bool hasTest) {
-    StatisticRow r;
-    r.statistic = statistic;
-    r.values.assign(static_cast<std::size_t>(nSim), 0.0f);
-    if (hasTest) r.pValues.assign(static_cast<std::size_t>(nSim), 0.0f);
-    return r;
+// The option's rows in table order, each with room for nSim values and, with
+// a test, p-values.
+std::vector<StatisticRow> makeRows(Option option, int nSim) {
+    std::vector<StatisticRow> rows;
+    for (const Statistic statistic : defaultStatistics(option)) {
+        StatisticRow r;
+        r.statistic = statistic;
+        r.values.assign(static_cast<std::size_t>(nSim), 0.0f);
+        if (statisticInfo(statistic).hasTest) r.pValues.assign(static_cast<std::size_t>(nSim), 0.0f);
+        rows.push_back(std::move(r));
+    }
+    return rows;
 }
 
 // Adds iteration i's value to the row's running sum, and its test to the count.
@@ -74,13 +84,7 @@ std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng
                                                    const RunSettings& settings,
                                                    const ProgressFn& dot) {
     const int nSim = std::max(settings.iterations, 0);
-    std::vector<StatisticRow> rows;
-    rows.push_back(makeRow(Statistic::PlTau, nSim, true));
-    rows.push_back(makeRow(Statistic::TauU, nSim, true));
-    rows.push_back(makeRow(Statistic::MpdR, nSim, false));
-    rows.push_back(makeRow(Statistic::Ecl, nSim, false));
-    rows.push_back(makeRow(Statistic::Pnd, nSim, true));
-    rows.push_back(makeRow(Statistic::Pncd, nSim, true));
+    std::vector<StatisticRow> rows = makeRows(Option::EffectSizes, nSim);
     StatisticRow& plTau = rows[0];
     StatisticRow& tauU = rows[1];
     StatisticRow& mpdR = rows[2];
@@ -122,9 +126,7 @@ std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng
 std::vector<StatisticRow> Simulator::vardenRun(const ModelParameters& m, Rng& rng,
                                                const RunSettings& settings, const ProgressFn& dot) {
     const int nSim = std::max(settings.iterations, 0);
-    std::vector<StatisticRow> rows;
-    rows.push_back(makeRow(Statistic::SimD, nSim, true));
-    rows.push_back(makeRow(Statistic::SimR, nSim, true));
+    std::vector<StatisticRow> rows = makeRows(Option::Varden, nSim);
     StatisticRow& simD = rows[0];
     StatisticRow& simR = rows[1];
 

@@ -20,7 +20,14 @@ inline constexpr int kVardenIterations = 1000;
 inline constexpr int kVardenInnerSimulations = 1000;
 inline constexpr double kAlpha = 0.05;
 
-enum class Option { EffectSizes = 1, Varden = 2 };
+// The phase lengths a run accepts: from 1 to this many points each.  The
+// work of a run grows with the square of the lengths (option 2: of every
+// bootstrap replicate), and these keep a run within minutes.  The dialogue
+// and a study's design are held to them alike.
+inline constexpr int kMaxPhaseLengthEffectSizes = 1000;
+inline constexpr int kMaxPhaseLengthVarden = 100;
+
+int maxPhaseLength(Option option);
 
 // What a run does besides the model: iterations, the seed the generator
 // starts from, and the level below which a p-value counts as significant

@@ -1,11 +1,43 @@
-// What a run hands to the report: one row per statistic, with the
-// statistic's identity and its values over the iterations.
+// The statistics a run can report: one description of each (its label, its
+// test, the option whose runs produce it and whether the option's table
+// shows it by default), and the rows a run hands to its readers.
+//
+// Every reader of statistics (the dialogue's table, the study's results,
+// resume and merge, the plots, the tests) takes labels, tests and row order
+// from here.  Adding a statistic is one entry in statistic.cpp plus its
+// computation in the option's run.
 #pragma once
 
+#include <optional>
+#include <span>
+#include <string_view>
 #include <vector>
 
-// The statistics a run can produce, one per row of the table.
+// The two analyses; chosen once per dialogue, per condition in a study.
+enum class Option { EffectSizes = 1, Varden = 2 };
+
+// The statistics, one per row of a table.
 enum class Statistic { PlTau, TauU, MpdR, Ecl, Pnd, Pncd, SimD, SimR };
+
+struct StatisticInfo {
+    Statistic statistic;
+    const char* label;  // as the table prints it, at most six characters: "PL-Tau"
+    bool hasTest;       // a p-value per series, so a share of significant series
+    Option option;      // the option whose runs compute it
+    bool byDefault;     // a row of the option's table unless a run asks otherwise
+};
+
+// Every statistic, in table order within each option.
+std::span<const StatisticInfo> allStatistics();
+
+const StatisticInfo& statisticInfo(Statistic statistic);
+
+// The rows of an option's table, in order: what the dialogue prints and a
+// study's results hold for a condition of that option.
+std::vector<Statistic> defaultStatistics(Option option);
+
+// The statistic with this label, exactly as the table prints it.
+std::optional<Statistic> statisticNamed(std::string_view label);
 
 // One statistic's row: its per-iteration values and, for a statistic with a
 // test, per-iteration p-values; the running sum and the count of significant

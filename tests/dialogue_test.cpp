@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -280,6 +281,25 @@ RunFn recorder(std::vector<RecordedRun>& runs) {
         row.values.assign(static_cast<std::size_t>(iterationsOf(option)), 0.0f);
         return std::vector<StatisticRow>{row};
     };
+}
+
+// The dialogue owns its stand-in: a temporary one serves every run, and the
+// dialogue's copy (with what it holds) is gone when the dialogue returns.
+TEST(Dialogue, KeepsItsOwnCopyOfAStandIn) {
+    std::vector<RecordedRun> runs;
+    auto held = std::make_shared<int>(0);
+    StringInput in("1\n\n3 3 0 0 0 1 1 0.5\n\n4 4 0 0 0 1 1 0.5\n\n5 5 0 0 0 1 1 0.5\n");
+    StringOutput out;
+    EXPECT_EQ(runDialogue(in, out, 1,
+                          [&runs, held, inner = recorder(runs)](Option o, const ModelParameters& m, Rng& r,
+                                                                int t, const ProgressFn& dot) {
+                              ++*held;
+                              return inner(o, m, r, t, dot);
+                          }),
+              0);
+    EXPECT_EQ(runs.size(), 3u);
+    EXPECT_EQ(*held, 3);
+    EXPECT_EQ(held.use_count(), 1) << "no copy of the stand-in outlives the dialogue";
 }
 
 TEST(Dialogue, PhaseLengthLimitsDependOnTheOption) {
