@@ -42,7 +42,7 @@ for src in "$root"/src/*.cpp; do
     # The program's entry, its command line (with the plot commands' part of
     # it) and the study runner's file handling (which needs the program's
     # version) are not fuzzed.
-    case $name in main | cli | plotcli | gridcommand | grid) continue ;; esac
+    case $name in main | cli | plotcommand | gridcommand | grid) continue ;; esac
     # fuzzer-no-link: coverage instrumentation without libFuzzer's main.
     "$CXX" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$src" \
         -o "$out/$name.o" &

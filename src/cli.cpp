@@ -9,9 +9,9 @@
 #include <unistd.h>
 
 #include "checkedoutput.h"
-#include "gridcommand.h"
 #include "dialogue.h"
-#include "plotcli.h"
+#include "gridcommand.h"
+#include "plotcommand.h"
 #include "runs.h"
 
 #ifndef ZELKOR_VERSION

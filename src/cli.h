@@ -2,34 +2,10 @@
 // subcommands join the parser.  main only hands its arguments to runProgram.
 #pragma once
 
-#include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "console.h"
-#include "letters.h"
-
-namespace CLI {
-class App;
-}
-
-// What a subcommand needs to do its work once the whole line is parsed.
-struct CommandContext {
-    Input& in;
-    Output& out;  // standard output, checked, with its letter encoding set
-    int threads;  // worker threads, at least 1
-    std::vector<std::string> args = {};  // the whole command line, program name first
-};
-
-using Command = std::function<int(CommandContext&)>;
-
-// What the command line asks for.
-struct Invocation {
-    int threads = 0;                    // 0: all hardware threads
-    std::optional<Encoding> encoding;   // forced; otherwise chosen by the terminal
-    Command command;                    // set by a subcommand; empty: the dialogue
-};
+#include "command.h"
 
 // Declares the program's options on app, bound to invocation, and registers
 // the subcommands.

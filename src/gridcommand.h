@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli.h"
+#include "command.h"
 
 // Adds expand, run and merge to the `grid` command group; the chosen one
 // becomes invocation.command.

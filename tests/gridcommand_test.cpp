@@ -1,5 +1,7 @@
 #include "gridcommand.h"
 
+#include "cli.h"
+
 #include <gtest/gtest.h>
 
 namespace {

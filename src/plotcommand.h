@@ -2,7 +2,7 @@
 // command line, drawing a study's results file.
 #pragma once
 
-#include "cli.h"
+#include "command.h"
 
 // Adds `power` and `distribution` to the group, each with its options; the
 // chosen one becomes invocation.command.

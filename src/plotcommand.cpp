@@ -1,4 +1,4 @@
-#include "plotcli.h"
+#include "plotcommand.h"
 
 #include <CLI/CLI.hpp>
 
