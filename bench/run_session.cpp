@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "checkedoutput.h"
 #include "console.h"
 #include "dialogue.h"
 #include "runs.h"
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
     }
     if (threads == 0) threads = defaultThreadCount();
     FileInput in(stdin);
-    FileOutput out(stdout);
-    return runDialogue(in, out, threads);
+    CheckedFileOutput out(stdout, exitOnWriteError);
+    const int status = runDialogue(in, out, threads);
+    out.close();
+    return status;
 }

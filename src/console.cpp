@@ -8,10 +8,6 @@ int FileInput::get() {
     return c == EOF ? -1 : c;
 }
 
-void FileOutput::write(const char* data, std::size_t size) { std::fwrite(data, 1, size, file_); }
-
-void FileOutput::flush() { std::fflush(file_); }
-
 int StringInput::get() {
     if (pos_ >= text_.size()) return -1;
     return static_cast<unsigned char>(text_[pos_++]);

@@ -1,5 +1,7 @@
 // The console seam: the dialogue reads entries from an input source and
-// writes through an output sink, so whole sessions can be scripted.
+// writes through an output sink, so whole sessions can be scripted.  A C
+// stream is written through CheckedFileOutput (checkedoutput.h), which
+// reports a failed write.
 #pragma once
 
 #include <cstdio>
@@ -34,16 +36,6 @@ class FileInput : public Input {
 public:
     explicit FileInput(std::FILE* file) : file_(file) {}
     int get() override;
-
-private:
-    std::FILE* file_;
-};
-
-class FileOutput : public Output {
-public:
-    explicit FileOutput(std::FILE* file) : file_(file) {}
-    void write(const char* data, std::size_t size) override;
-    void flush() override;
 
 private:
     std::FILE* file_;
