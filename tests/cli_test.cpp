@@ -4,15 +4,11 @@
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "test.h"
 
 namespace {
 
@@ -136,78 +132,6 @@ TEST(CommandLine, SubcommandsSlotInBesideTheGlobalOptions) {
 }
 
 #ifdef ZELKOR_BINARY
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-enum class Stdout { File, Full, Closed, BrokenPipe };
-
-struct ProgramRun {
-    bool exited = false;
-    int status = -1;   // exit status when exited
-    int signal = 0;    // terminating signal otherwise
-    std::string out;
-    std::string err;
-};
-
-// Runs the built program with args, input on standard input, and standard
-// output as mode says; standard error is captured.
-ProgramRun runBinary(const std::vector<std::string>& args, const std::string& input,
-                     Stdout mode = Stdout::File) {
-    const std::string stem =
-        testing::TempDir() + "zelkor_cli_" + std::to_string(getpid()) + "_";
-    const std::string inPath = stem + "in";
-    const std::string outPath = stem + "out";
-    const std::string errPath = stem + "err";
-    std::ofstream(inPath, std::ios::binary) << input;
-    std::ofstream(outPath, std::ios::binary).flush();
-
-    std::vector<char*> argv;
-    std::string program = ZELKOR_BINARY;
-    argv.push_back(program.data());
-    std::vector<std::string> copies(args);
-    for (auto& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int in = open(inPath.c_str(), O_RDONLY);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(in, 0);
-        dup2(err, 2);
-        switch (mode) {
-            case Stdout::File: dup2(open(outPath.c_str(), O_WRONLY | O_TRUNC), 1); break;
-            case Stdout::Full: dup2(open("/dev/full", O_WRONLY), 1); break;
-            case Stdout::Closed: close(1); break;
-            case Stdout::BrokenPipe: {
-                int fds[2];
-                if (pipe(fds) != 0) _exit(127);
-                close(fds[0]);
-                dup2(fds[1], 1);
-                break;
-            }
-        }
-        signal(SIGPIPE, SIG_DFL);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    ProgramRun run;
-    int raw = 0;
-    waitpid(pid, &raw, 0);
-    run.exited = WIFEXITED(raw);
-    if (run.exited) run.status = WEXITSTATUS(raw);
-    if (WIFSIGNALED(raw)) run.signal = WTERMSIG(raw);
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    std::remove(inPath.c_str());
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
-    return run;
-}
 
 const std::string kSession = "1\n\n5 6 0.1 1 0 1 1 0 0.4\n\n5 6 0.1 1 0 1 1 0.3\n";
 

@@ -3,16 +3,13 @@
 #include "dialogue.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "test.h"
 
 namespace {
 
@@ -358,32 +355,16 @@ TEST(Dialogue, EveryPrefixOfASessionEndsCleanly) {
 }
 
 #ifdef ZELKOR_BINARY
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 TEST(Program, PrefixesEndWithStatusZeroAndTheSameOutput) {
-    const std::string dir = testing::TempDir();
-    const std::string stem = dir + "zelkor_prefix_" + std::to_string(getpid());
-    const std::string inPath = stem + ".in";
-    const std::string outPath = stem + ".out";
     const std::size_t n = kTwoRuns.size();
     for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{3},
                             std::size_t{9}, n / 2, n - 3, n - 1, n}) {
         SCOPED_TRACE("first " + std::to_string(cut) + " bytes");
-        std::ofstream(inPath, std::ios::binary) << kTwoRuns.substr(0, cut);
-        const std::string command =
-            "'" ZELKOR_BINARY "' < '" + inPath + "' > '" + outPath + "'";
-        const int raw = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(raw));
-        EXPECT_EQ(WEXITSTATUS(raw), 0);
-        EXPECT_EQ(readFile(outPath), runSession(kTwoRuns.substr(0, cut)).out);
+        const ProgramRun run = runBinary({}, kTwoRuns.substr(0, cut));
+        ASSERT_TRUE(run.exited);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, runSession(kTwoRuns.substr(0, cut)).out);
     }
-    std::remove(inPath.c_str());
-    std::remove(outPath.c_str());
 }
 #endif
 

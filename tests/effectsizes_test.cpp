@@ -10,25 +10,11 @@
 #include "kendall.h"
 #include "mersenne.h"
 #include "simulate.h"
+#include "test.h"
 
 namespace {
 // One workspace for every call, as one worker reuses its own.
 EffectSizeWorkspace ws;
-
-ModelParameters modelOf(int nA, int nB, float b1, float b2, float b3, float sa, float sb, float ar,
-                        float ma) {
-    ModelParameters m;
-    m.nA = nA;
-    m.nB = nB;
-    m.fB1 = b1;
-    m.fB2 = b2;
-    m.fB3 = b3;
-    m.fSA = sa;
-    m.fSB = sb;
-    m.fAR1 = ar;
-    m.fMA1 = ma;
-    return m;
-}
 
 bool sameBits(float a, float b) {
     if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);

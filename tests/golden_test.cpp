@@ -1,5 +1,7 @@
 // Recorded sessions: every tests/golden/NAME.in is fed to the dialogue and the
-// output must equal NAME.out byte for byte, sequentially and in parallel.
+// output must equal NAME.out byte for byte, sequentially and in parallel, in
+// this process and through the built program (so that the set-up of standard
+// output and the letters' encoding on a file are compared too).
 //
 // After an intended change of the output, record the sessions again with
 //   for f in tests/golden/*.in; do build/release/zelkor < "$f" > "${f%.in}.out"; done
@@ -9,20 +11,18 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "test.h"
 
 namespace {
 
 const std::filesystem::path kGoldenDir = std::filesystem::path(ZELKOR_TEST_DATA) / "golden";
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+std::string recorded(const std::string& name, const char* extension) {
+    return readFile((kGoldenDir / (name + extension)).string());
 }
 
 std::vector<std::string> sessionNames() {
@@ -65,13 +65,26 @@ class Golden : public testing::TestWithParam<GoldenCase> {};
 
 TEST_P(Golden, OutputMatchesRecording) {
     const GoldenCase& c = GetParam();
-    const std::string expected = readFile(kGoldenDir / (c.name + ".out"));
+    const std::string expected = recorded(c.name, ".out");
     ASSERT_FALSE(expected.empty()) << "no recorded output for " << c.name;
-    StringInput in(readFile(kGoldenDir / (c.name + ".in")));
+    StringInput in(recorded(c.name, ".in"));
     StringOutput out;
     EXPECT_EQ(runDialogue(in, out, c.threads), 0);
     if (out.text() != expected) ADD_FAILURE() << c.name << ": " << firstDifference(expected, out.text());
 }
+
+#ifdef ZELKOR_BINARY
+TEST_P(Golden, TheProgramWritesTheRecording) {
+    const GoldenCase& c = GetParam();
+    const std::string expected = recorded(c.name, ".out");
+    ASSERT_FALSE(expected.empty()) << "no recorded output for " << c.name;
+    const ProgramRun run = runBinary({"--threads", std::to_string(c.threads)}, recorded(c.name, ".in"));
+    EXPECT_TRUE(run.exited);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    if (run.out != expected) ADD_FAILURE() << c.name << ": " << firstDifference(expected, run.out);
+}
+#endif
 
 std::vector<GoldenCase> goldenCases() {
     std::vector<GoldenCase> cases;
@@ -90,7 +103,7 @@ TEST(GoldenSessions, RecordingsArePresent) {
     const std::vector<std::string> names = sessionNames();
     EXPECT_GE(names.size(), 5u) << "looked in " << kGoldenDir;
     const bool hasVarden = std::any_of(names.begin(), names.end(), [](const std::string& n) {
-        return readFile(kGoldenDir / (n + ".in")).rfind("2", 0) == 0;
+        return recorded(n, ".in").rfind("2", 0) == 0;
     });
     EXPECT_TRUE(hasVarden) << "no recorded session of option 2";
 }

@@ -3,11 +3,8 @@
 #include "plot.h"
 
 #include "cli.h"
-#include "scratchdir.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "test.h"
 
 namespace {
 
@@ -96,11 +95,6 @@ bool gnuplotInstalled() {
         if (!dir.empty() && ::access((dir + "/gnuplot").c_str(), X_OK) == 0) return true;
     }
     return false;
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace
@@ -406,7 +400,7 @@ TEST(PlotRun, MissingOrFailingEngineExitsOneAndKeepsAnEarlierPicture) {
     EXPECT_EQ(plotPower(o, err2), 1);
     EXPECT_NE(err2.str().find("gnuplot failed (exit status 1); no picture was written"), std::string::npos)
         << err2.str();
-    EXPECT_EQ(slurp(o.output), "earlier picture");
+    EXPECT_EQ(readFile(o.output), "earlier picture");
     EXPECT_EQ(dir.files(), (std::vector<std::string>{"power.svg"})) << "no temporary file is left";
 }
 
@@ -418,7 +412,7 @@ TEST(PlotRun, RendersAnSvgPowerPlotWithItsReferenceLines) {
     o.output = dir.path("power.svg");
     std::ostringstream err;
     ASSERT_EQ(plotPower(o, err), 0) << err.str();
-    const std::string svg = slurp(o.output);
+    const std::string svg = readFile(o.output);
     EXPECT_NE(svg.find("<svg"), std::string::npos);
     EXPECT_NE(svg.find("</svg>"), std::string::npos);
     EXPECT_NE(svg.find("stroke-dasharray"), std::string::npos) << "dashed reference lines";
@@ -437,13 +431,13 @@ TEST(PlotRun, RendersPngAndDistributionPictures) {
     o.output = dir.path("power.PNG");
     std::ostringstream err;
     ASSERT_EQ(plotPower(o, err), 0) << err.str();
-    EXPECT_EQ(slurp(o.output).substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(readFile(o.output).substr(0, 8), "\x89PNG\r\n\x1a\n");
 
     PlotDistributionOptions d;
     d.results = kFixture;
     d.output = dir.path("dist.svg");
     ASSERT_EQ(plotDistribution(d, err), 0) << err.str();
-    const std::string svg = slurp(d.output);
+    const std::string svg = readFile(d.output);
     EXPECT_NE(svg.find("n_a = 9, level = 1"), std::string::npos);
     EXPECT_NE(svg.find("PNCD"), std::string::npos);
     EXPECT_NE(svg.find("smallest to largest"), std::string::npos);
@@ -495,18 +489,19 @@ TEST(PlotCommand, RefusesIncompleteCommandLines) {
 // The built program: exit statuses and what is left on disk.
 TEST(PlotCommand, TheProgramDrawsOrRefuses) {
     ScratchDirectory dir;
-    const std::string err = dir.path("err.txt");
-    const auto run = [&](const std::string& args) {
-        const int status = std::system((std::string(ZELKOR_BINARY) + " " + args + " 2>" + err).c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::string err;
+    const auto run = [&](const std::vector<std::string>& args) {
+        const ProgramRun r = runBinary(args);
+        err = r.err;
+        return r.exited ? r.status : -1;
     };
-    EXPECT_EQ(run("plot power " + kFixture + " --x n_c -o " + dir.path("bad.png")), 2);
-    EXPECT_EQ(count(slurp(err), "\n"), 1u) << slurp(err);
+    EXPECT_EQ(run({"plot", "power", kFixture, "--x", "n_c", "-o", dir.path("bad.png")}), 2);
+    EXPECT_EQ(count(err, "\n"), 1u) << err;
     EXPECT_FALSE(fs::exists(dir.path("bad.png")));
     if (!gnuplotInstalled()) GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)";
-    EXPECT_EQ(run("plot power " + kFixture + " --x n_a -o " + dir.path("p.png")), 0) << slurp(err);
-    EXPECT_EQ(run("plot distribution " + kFixture + " -o " + dir.path("d.svg")), 0) << slurp(err);
+    EXPECT_EQ(run({"plot", "power", kFixture, "--x", "n_a", "-o", dir.path("p.png")}), 0) << err;
+    EXPECT_EQ(run({"plot", "distribution", kFixture, "-o", dir.path("d.svg")}), 0) << err;
     EXPECT_GT(fs::file_size(dir.path("p.png")), 1000u);
     EXPECT_GT(fs::file_size(dir.path("d.svg")), 1000u);
-    EXPECT_EQ(slurp(err), "");
+    EXPECT_EQ(err, "");
 }

@@ -5,35 +5,9 @@
 #include <cmath>
 #include <vector>
 
-namespace {
-std::uint32_t undoRightShift(std::uint32_t y, int s) {
-    std::uint32_t x = y;
-    for (int k = 0; k < 32 / s + 1; ++k) x = y ^ (x >> s);
-    return x;
-}
-std::uint32_t undoLeftShift(std::uint32_t y, int s, std::uint32_t mask) {
-    std::uint32_t x = y;
-    for (int k = 0; k < 32 / s + 1; ++k) x = y ^ ((x << s) & mask);
-    return x;
-}
-std::uint32_t untemper(std::uint32_t y) {
-    y = undoRightShift(y, 18);
-    y = undoLeftShift(y, 15, 0xefc60000U);
-    y = undoLeftShift(y, 7, 0x9d2c5680U);
-    return undoRightShift(y, 11);
-}
+#include "test.h"
 
-// A generator whose next outputs are exactly `outputs`.
-Rng scripted(const std::vector<std::uint32_t>& outputs) {
-    Rng rng;
-    sgenrand(rng, 1);
-    rng.mti = 0;
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        rng.mt[i] = untemper(outputs[i]);
-        EXPECT_EQ(mt_detail::temper(rng.mt[i]), outputs[i]);
-    }
-    return rng;
-}
+namespace {
 
 Rng seeded() {
     Rng rng;
@@ -111,7 +85,7 @@ TEST(Rnorm, PolarRadiusRoundsOnce) {
 TEST(Rnorm, AttemptsWithRadiusOneOrMoreAreRejected) {
     // attempt 1: (1, -1), w = 2; attempt 2: (1, 2^-32), w rounds to exactly 1;
     // attempt 3: (0.5, -0.5), w = 0.5, f = sqrt(4 ln 2) = 1.6651093.
-    Rng rng = scripted({0xFFFFFFFFU, 0U, 0xFFFFFF80U, 0x80000000U, 0xC0000000U, 0x40000000U});
+    Rng rng = scriptedRng({0xFFFFFFFFU, 0U, 0xFFFFFF80U, 0x80000000U, 0xC0000000U, 0x40000000U});
     const float y1 = rnorm(rng, 0, 1);
     EXPECT_EQ(rng.nUniforms, 6U);
     EXPECT_FLOAT_EQ(y1, 0.83255464f);  // 0.5 * 1.6651093
@@ -119,7 +93,7 @@ TEST(Rnorm, AttemptsWithRadiusOneOrMoreAreRejected) {
     EXPECT_EQ(rng.nUniforms, 6U);
 
     // Just below 1 is accepted at the first attempt and gives a tiny deviate.
-    Rng edge = scripted({0xFFFFFF7FU, 0x80000000U});
+    Rng edge = scriptedRng({0xFFFFFF7FU, 0x80000000U});
     const float small = rnorm(edge, 0, 1);
     EXPECT_EQ(edge.nUniforms, 2U);
     EXPECT_FLOAT_EQ(small, 6.905340e-4f);  // sqrt(-2 ln(1 - 2^-22) / (1 - 2^-22)) * (1 - 2^-23)

@@ -7,23 +7,9 @@
 #include <vector>
 
 #include "rnorm.h"
+#include "test.h"
 
 namespace {
-ModelParameters modelOf(int nA, int nB, float b1, float b2, float b3, float sa, float sb, float ar,
-                        float ma) {
-    ModelParameters m;
-    m.nA = nA;
-    m.nB = nB;
-    m.fB1 = b1;
-    m.fB2 = b2;
-    m.fB3 = b3;
-    m.fSA = sa;
-    m.fSB = sb;
-    m.fAR1 = ar;
-    m.fMA1 = ma;
-    return m;
-}
-
 Rng seeded() {
     Rng rng;
     sgenrand(rng, 7487);
