@@ -13,10 +13,7 @@
 #include "gridcommand.h"
 #include "plotcommand.h"
 #include "runs.h"
-
-#ifndef ZELKOR_VERSION
-#error "ZELKOR_VERSION must name the program's version"
-#endif
+#include "version.h"
 
 namespace {
 
@@ -53,7 +50,7 @@ void configureParser(CLI::App& app, Invocation& invocation) {
         "its table to standard output.");
     app.footer("See zelkor(1) for the dialogue and the scripted input format.");
     app.set_help_flag("-h,--help", "Print this help and exit");
-    app.set_version_flag("--version", std::string("zelkor ") + ZELKOR_VERSION,
+    app.set_version_flag("--version", std::string("zelkor ") + programVersion(),
                          "Print the name and version and exit");
     // Global options keep working after a subcommand's name.
     app.fallthrough();

@@ -1,14 +1,16 @@
 // The design of a study: a list of conditions, each one model of the dialogue
-// with an option and an identifier, expanded from factor specifications or
-// read from a design CSV file, and the seed each condition runs with.
+// with an option and an identifier; the design file (a table of the CSV
+// dialect) that holds them; and each condition's identity and seed.
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "model.h"
+#include "numbertext.h"
 #include "runs.h"
+#include "table.h"
 
 // One condition of a study: the option and the model parameters of one run.
 struct Condition {
@@ -17,58 +19,89 @@ struct Condition {
     ModelParameters model;
 };
 
-// The design CSV's header, column for column.
-inline constexpr const char* kDesignColumns[] = {"condition_id", "option", "n_a",   "n_b",
-                                                  "trend",        "level",  "slope", "sd_a",
-                                                  "sd_b",         "ar1",    "ma1"};
-inline constexpr int kDesignColumnCount = 11;
+// Whether a and b are the same condition: the same identifier, option,
+// lengths and the same bits in every parameter (so NaN equals NaN, and -0
+// is not 0).
+bool sameCondition(const Condition& a, const Condition& b);
 
-// A number that R reads back as the same value: the shortest text that reads
-// back as the same float, and NaN, Inf and -Inf for the non-finite values.
-std::string floatText(float value);
+// ---- The design columns ----------------------------------------------------
 
-// The design columns of one condition, comma-separated, without a line end.
-std::string conditionText(const Condition& c);
+// The condition a row of a table holds; tables whose rows hold a condition
+// overload it, so that their columns start with the condition's.
+inline Condition& conditionOf(Condition& c) { return c; }
+inline const Condition& conditionOf(const Condition& c) { return c; }
+
+namespace design_detail {
+
+template <class Row, int ModelParameters::*Member>
+TableColumn<Row> lengthColumn(const char* name, const char* title) {
+    return {name, [](const Row& r, std::string& out) { out += std::to_string(conditionOf(r).model.*Member); },
+            [](std::string_view t, Row& r) { return readWhole(t, conditionOf(r).model.*Member); }, "a whole number",
+            [](const Row& r) { return static_cast<double>(conditionOf(r).model.*Member); }, title};
+}
+
+template <class Row, float ModelParameters::*Member>
+TableColumn<Row> parameterColumn(const char* name, const char* title) {
+    return {name, [](const Row& r, std::string& out) { out += parameterText(conditionOf(r).model.*Member); },
+            [](std::string_view t, Row& r) { return readParameter(t, conditionOf(r).model.*Member); }, "a number",
+            [](const Row& r) { return static_cast<double>(conditionOf(r).model.*Member); }, title};
+}
+
+}  // namespace design_detail
+
+// The columns of a condition, in file order: condition_id, option, n_a,
+// n_b, trend, level, slope, sd_a, sd_b, ar1 and ma1.  Whole numbers as
+// decimals, the parameters as their shortest text; read as the dialogue
+// reads its entries.  Every column after condition_id is a factor of the
+// design.
+template <class Row>
+Columns<Row> conditionColumns() {
+    using namespace design_detail;
+    return {
+        {"condition_id", [](const Row& r, std::string& out) { out += std::to_string(conditionOf(r).id); },
+         [](std::string_view t, Row& r) { return readWhole(t, conditionOf(r).id); }, "a whole number",
+         [](const Row& r) { return static_cast<double>(conditionOf(r).id); }, "Condition"},
+        {"option",
+         [](const Row& r, std::string& out) { out += std::to_string(static_cast<int>(conditionOf(r).option)); },
+         [](std::string_view t, Row& r) {
+             int v = 0;
+             if (!readWhole(t, v)) return false;
+             conditionOf(r).option = static_cast<Option>(v);
+             return true;
+         },
+         "a whole number", [](const Row& r) { return static_cast<double>(conditionOf(r).option); }, "Option"},
+        lengthColumn<Row, &ModelParameters::nA>("n_a", "A phase length"),
+        lengthColumn<Row, &ModelParameters::nB>("n_b", "B phase length"),
+        parameterColumn<Row, &ModelParameters::fB1>("trend", "Baseline trend"),
+        parameterColumn<Row, &ModelParameters::fB2>("level", "Level change"),
+        parameterColumn<Row, &ModelParameters::fB3>("slope", "Slope change"),
+        parameterColumn<Row, &ModelParameters::fSA>("sd_a", "A phase SD"),
+        parameterColumn<Row, &ModelParameters::fSB>("sd_b", "B phase SD"),
+        parameterColumn<Row, &ModelParameters::fAR1>("ar1", "AR(1) coefficient"),
+        parameterColumn<Row, &ModelParameters::fMA1>("ma1", "MA(1) coefficient"),
+    };
+}
+
+// The design file's table: the condition's columns.
+const Columns<Condition>& designColumns();
 
 // The header line and one line per condition.
 std::string designText(const std::vector<Condition>& design);
 
-// ---- Expansion -------------------------------------------------------------
-
-// The values of one factor: "a,b,c" or "from:to:step" (inclusive, step > 0).
-// Integers for the phase lengths, floats (strtof grammar) for the others.
-// False with a message on an unreadable list or range.
-bool parseIntList(const std::string& list, std::vector<int>& values, std::string& error);
-bool parseFloatList(const std::string& list, std::vector<float>& values, std::string& error);
-
-struct FactorLists {
-    Option option = Option::EffectSizes;
-    std::vector<int> nA, nB;
-    std::vector<float> trend{0.0f}, level{0.0f}, slope{0.0f};
-    std::vector<float> sdA{1.0f}, sdB{1.0f};
-    std::vector<float> ar1{0.0f}, ma1{0.0f};
-};
-
-// The Cartesian product, n_a varying slowest and ma1 fastest, numbered from 1.
-// Combinations with both ar1 and ma1 non-zero are left out; skipped counts them.
-std::vector<Condition> expandDesign(const FactorLists& factors, long long& skipped);
-
 // ---- Reading ---------------------------------------------------------------
 
 // One problem of a design file, at a 1-based line and column.
-struct DesignError {
-    int line = 0;
-    int column = 0;
-    std::string message;
-};
+using DesignError = TableProblem;
 
-// Reads a design from CSV text.  The columns may stand in any order; fields
-// may be quoted; a CR before the line end and blank lines are ignored.  Every
-// problem found is returned (the design is then unusable).
-std::vector<DesignError> parseDesign(const std::string& text, std::vector<Condition>& design);
+// Reads a design from CSV text: every column once, in any order.  Values
+// are checked as a run checks them: option 1 or 2, lengths within the
+// option's limits, not both coefficients non-zero, identifiers positive and
+// unique.  Every problem found is returned (the design is then empty).
+std::vector<DesignError> parseDesign(std::string_view text, std::vector<Condition>& design);
 
-// Problems of one condition's values: option, lengths within the option's
-// limits, not both coefficients non-zero.  Empty when the condition is valid.
+// The first value problem of a condition (option, lengths within the
+// option's limits, not both coefficients non-zero) as parseDesign words it;
+// empty when the condition is valid.
 std::string conditionProblem(const Condition& c);
 
 // ---- Identity and seeds ----------------------------------------------------

@@ -1,8 +1,8 @@
-// The study runner: expands a design, runs every condition of a design (or of
-// one shard of it) into a results file that is written condition by condition
-// under a temporary name and can be resumed, and merges the shards' files.
-// The simulation itself is reached through a ConditionRunner, so that the file
-// handling can be exercised without it.
+// The study commands: expand a design, run every condition of a design (or
+// of one shard of it) into a results file that is written condition by
+// condition under a temporary name and can be resumed, and merge the shards'
+// files.  The simulation itself is reached through a ConditionRunner, so
+// that the file handling can be exercised without it.
 //
 // Exit statuses of the entry points: 0 success; 1 runtime failure (a file
 // cannot be written or renamed, the simulation fails); 2 usage or input error
@@ -22,11 +22,16 @@
 
 // What simulates the conditions: the program's runs, or a stand-in in tests.
 struct ConditionRunner {
-    LabelsFn labels;
     // One condition from the given seed: replications series, a series counts
-    // as significant when its p-value is below alpha.
+    // as significant when its p-value is below alpha; the rows of the
+    // condition's option in table order (defaultStatistics).
     std::function<ConditionOutcome(const Condition&, std::uint32_t seed, int replications, double alpha)> run;
 };
+
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitInput = 2;
+
+// ---- expand ------------------------------------------------------------------
 
 struct ExpandOptions {
     int option = 0;  // 1 or 2
@@ -38,6 +43,8 @@ struct ExpandOptions {
 
 // Writes the design to options.output or to out.
 int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err);
+
+// ---- run ---------------------------------------------------------------------
 
 enum class SeedMode { Fixed, PerCondition };
 
@@ -60,19 +67,18 @@ struct RunOptions {
 
 int gridRun(const RunOptions& options, const ConditionRunner& runner, std::ostream& err);
 
-struct MergeOptions {
-    std::vector<std::string> parts;
-    std::string output;
-    std::string commandLine;
-};
-
-int gridMerge(const MergeOptions& options, const LabelsFn& labels, std::ostream& err);
-
 // "K/N" with 1 <= K <= N; false with a message otherwise.
 bool parseShard(const std::string& text, int& shard, int& shards, std::string& error);
 
 // "fixed" or "per-condition".
 bool parseSeedMode(const std::string& text, SeedMode& mode);
 
-// The program's version as sidecars record it.
-const char* gridProgramVersion();
+// ---- merge -------------------------------------------------------------------
+
+struct MergeOptions {
+    std::vector<std::string> parts;
+    std::string output;
+    std::string commandLine;
+};
+
+int gridMerge(const MergeOptions& options, std::ostream& err);

@@ -135,7 +135,7 @@ void addGridCommands(CLI::App& grid, Invocation& invocation) {
         invocation.command = [state](CommandContext& context) {
             MergeOptions options = state->merge;
             options.commandLine = shellCommandLine(context.args);
-            return gridMerge(options, tableLabels, std::cerr);
+            return gridMerge(options, std::cerr);
         };
     });
 }

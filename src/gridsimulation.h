@@ -1,19 +1,14 @@
 // The study runner's way into the program's runs: one simulator, with its
 // worker threads and workspaces, serves every condition of a grid, and each
-// condition's rows are summarized by the report's own summary.
+// condition's rows are summarized as the dialogue's table summarizes them.
 #pragma once
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "grid.h"
 #include "mersenne.h"
 
 class Simulator;
-
-// The labels an option's table prints, in row order, from the report.
-std::vector<std::string> tableLabels(Option option);
 
 class GridSimulation {
 public:

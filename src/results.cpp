@@ -1,179 +1,194 @@
 #include "results.h"
 
-#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <limits>
 
 namespace {
 
-std::string floatNumber(float value) { return numberText(static_cast<double>(value), 9); }
+using Row = ResultRow;
 
-std::string countNonFinite(const std::vector<float>& values) {
-    long long n = 0;
-    for (float v : values)
-        if (!std::isfinite(v)) ++n;
-    return std::to_string(n);
+template <class T>
+void writeOptional(const std::optional<T>& value, std::string& out, std::string (*text)(T)) {
+    out += value ? text(*value) : std::string(kNotAvailable);
 }
 
-std::string countNaN(const std::vector<float>& values) {
-    long long n = 0;
-    for (float v : values)
-        if (std::isnan(v)) ++n;
-    return std::to_string(n);
+std::string floatOf(double value) { return floatText(static_cast<float>(value)); }
+
+std::string countText(long long n) { return std::to_string(n); }
+
+// A float column of the row, held as a double.
+template <double Row::*Member>
+TableColumn<Row> floatColumn(const char* name) {
+    return {name, [](const Row& r, std::string& out) { out += floatOf(r.*Member); },
+            [](std::string_view t, Row& r) { return readReal(t, r.*Member); }, "a number"};
 }
 
-std::vector<std::string> splitFields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const auto comma = line.find(',', start);
-        if (comma == std::string::npos) {
-            fields.push_back(line.substr(start));
-            return fields;
-        }
-        fields.push_back(line.substr(start, comma - start));
-        start = comma + 1;
-    }
+template <int K>
+TableColumn<Row> quantileColumn(const char* name) {
+    return {name, [](const Row& r, std::string& out) { out += floatOf(r.quantiles[K]); },
+            [](std::string_view t, Row& r) { return readReal(t, r.quantiles[K]); }, "a number"};
 }
 
-bool readId(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 10) return false;
-    long long v = 0;
-    for (char ch : text) {
-        if (ch < '0' || ch > '9') return false;
-        v = v * 10 + (ch - '0');
-    }
-    if (v > std::numeric_limits<int>::max()) return false;
-    value = static_cast<int>(v);
+// A double column that is NA for statistics without a test.
+template <std::optional<double> Row::*Member>
+TableColumn<Row> testedColumn(const char* name) {
+    return {name, [](const Row& r, std::string& out) { writeOptional(r.*Member, out, doubleText); },
+            [](std::string_view t, Row& r) {
+                if (isNotAvailable(t)) {
+                    (r.*Member).reset();
+                    return true;
+                }
+                double v = 0.0;
+                if (!readReal(t, v)) return false;
+                r.*Member = v;
+                return true;
+            },
+            "a number or NA"};
+}
+
+bool readLabel(std::string_view text, std::string& label) {
+    if (text.empty()) return false;
+    label.assign(text);
     return true;
+}
+
+Columns<Row> makeResultColumns() {
+    Columns<Row> columns = conditionColumns<Row>();
+    const Columns<Row> own = {
+        {"n_sim", [](const Row& r, std::string& out) { out += std::to_string(r.nSim); },
+         [](std::string_view t, Row& r) { return readWhole(t, r.nSim); }, "a whole number",
+         [](const Row& r) { return static_cast<double>(r.nSim); }},
+        {"seed", [](const Row& r, std::string& out) { out += std::to_string(r.seed); },
+         [](std::string_view t, Row& r) { return readSeed(t, r.seed); }, "a seed (0 to 4294967295)"},
+        {"statistic", [](const Row& r, std::string& out) { out += csvField(r.statistic); },
+         [](std::string_view t, Row& r) { return readLabel(t, r.statistic); }, "a statistic's label"},
+        {"mean", [](const Row& r, std::string& out) { out += doubleText(r.mean); },
+         [](std::string_view t, Row& r) { return readReal(t, r.mean); }, "a number"},
+        floatColumn<&Row::sd>("se"),
+        testedColumn<&Row::pSig>("p_sig"),
+        testedColumn<&Row::pSigMcse>("p_sig_mcse"),
+        quantileColumn<0>("q0"),
+        quantileColumn<1>("q25"),
+        quantileColumn<2>("q50"),
+        quantileColumn<3>("q75"),
+        quantileColumn<4>("q100"),
+        {"n_nonfinite", [](const Row& r, std::string& out) { out += countText(r.nNonFinite); },
+         [](std::string_view t, Row& r) { return readCount(t, r.nNonFinite); }, "a count"},
+        {"n_p_nan", [](const Row& r, std::string& out) { writeOptional(r.nPNaN, out, countText); },
+         [](std::string_view t, Row& r) {
+             if (isNotAvailable(t)) {
+                 r.nPNaN.reset();
+                 return true;
+             }
+             long long n = 0;
+             if (!readCount(t, n)) return false;
+             r.nPNaN = n;
+             return true;
+         },
+         "a count or NA"},
+    };
+    columns.insert(columns.end(), own.begin(), own.end());
+    return columns;
+}
+
+long long countIf(const std::vector<float>& values, bool (*test)(float)) {
+    long long n = 0;
+    for (const float v : values)
+        if (test(v)) ++n;
+    return n;
+}
+
+std::string optionalFloatText(float value) { return floatText(value); }
+
+Columns<SeriesRow> makeSeriesColumns() {
+    using S = SeriesRow;
+    return {
+        {"condition_id", [](const S& r, std::string& out) { out += std::to_string(r.conditionId); },
+         [](std::string_view t, S& r) { return readWhole(t, r.conditionId); }, "a whole number"},
+        {"statistic", [](const S& r, std::string& out) { out += csvField(r.statistic); },
+         [](std::string_view t, S& r) { return readLabel(t, r.statistic); }, "a statistic's label"},
+        {"series", [](const S& r, std::string& out) { out += std::to_string(r.series); },
+         [](std::string_view t, S& r) { return readWhole(t, r.series); }, "a whole number"},
+        {"value", [](const S& r, std::string& out) { out += floatText(r.value); },
+         [](std::string_view t, S& r) { return readParameter(t, r.value); }, "a number"},
+        {"p_value", [](const S& r, std::string& out) { writeOptional(r.pValue, out, optionalFloatText); },
+         [](std::string_view t, S& r) {
+             if (isNotAvailable(t)) {
+                 r.pValue.reset();
+                 return true;
+             }
+             float p = 0.0f;
+             if (!readParameter(t, p)) return false;
+             r.pValue = p;
+             return true;
+         },
+         "a number or NA"},
+    };
 }
 
 }  // namespace
 
-std::string numberText(double value, int precision) {
-    if (std::isnan(value)) return "NaN";
-    if (std::isinf(value)) return value > 0 ? "Inf" : "-Inf";
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.*g", precision, value);
-    return buf;
+const Columns<ResultRow>& resultColumns() {
+    static const Columns<ResultRow> columns = makeResultColumns();
+    return columns;
 }
 
-std::string shortestNumber(double value) {
-    if (std::isnan(value) || std::isinf(value)) return numberText(value, 17);
-    char buf[40];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, result.ptr);
+const TableColumn<ResultRow>& resultColumn(ResultColumn column) {
+    return resultColumns()[static_cast<std::size_t>(column)];
 }
 
-std::string resultsHeader() {
-    std::string header;
-    for (int i = 0; i < kDesignColumnCount; ++i) header += std::string(kDesignColumns[i]) + ",";
-    return header +
-           "n_sim,seed,statistic,mean,se,p_sig,p_sig_mcse,q0,q25,q50,q75,q100,n_nonfinite,n_p_nan\n";
-}
+std::string resultsHeader() { return headerLine(resultColumns()); }
 
-std::string resultLines(const Condition& c, std::uint32_t seed, const ConditionOutcome& outcome) {
-    const std::string prefix =
-        conditionText(c) + "," + std::to_string(outcome.nSim) + "," + std::to_string(seed) + ",";
-    std::string text;
+std::vector<ResultRow> resultRows(const Condition& c, std::uint32_t seed, const ConditionOutcome& outcome) {
+    std::vector<ResultRow> rows;
     for (const StatisticOutcome& s : outcome.statistics) {
-        text += prefix + s.label + "," + shortestNumber(s.mean) + "," + floatNumber(s.se) + ",";
-        if (s.hasTest) {
-            const double p = s.share;
-            const double mcse = std::sqrt(p * (1.0 - p) / static_cast<double>(outcome.nSim));
-            text += shortestNumber(p) + "," + shortestNumber(mcse) + ",";
-        } else {
-            text += "NA,NA,";
+        const StatisticInfo& info = statisticInfo(s.statistic);
+        ResultRow r;
+        r.condition = c;
+        r.nSim = outcome.nSim;
+        r.seed = seed;
+        r.statistic = info.label;
+        r.mean = s.summary.mean;
+        r.sd = static_cast<double>(s.summary.sd);
+        if (info.hasTest) {
+            const double p = s.summary.share;
+            r.pSig = p;
+            r.pSigMcse = std::sqrt(p * (1.0 - p) / static_cast<double>(outcome.nSim));
+            r.nPNaN = countIf(s.pValues, [](float v) { return std::isnan(v); });
         }
-        for (float q : s.quantiles) text += floatNumber(q) + ",";
-        text += countNonFinite(s.values) + "," + (s.hasTest ? countNaN(s.pValues) : "NA") + "\n";
+        for (int k = 0; k < 5; ++k) r.quantiles[static_cast<std::size_t>(k)] = static_cast<double>(s.summary.quantiles[k]);
+        r.nNonFinite = countIf(s.values, [](float v) { return !std::isfinite(v); });
+        rows.push_back(std::move(r));
     }
+    return rows;
+}
+
+std::string resultLines(const std::vector<ResultRow>& rows) {
+    std::string text;
+    for (const ResultRow& r : rows) appendLine(resultColumns(), r, text);
     return text;
 }
 
-std::string perSeriesHeader() { return "condition_id,statistic,series,value,p_value\n"; }
+const Columns<SeriesRow>& seriesColumns() {
+    static const Columns<SeriesRow> columns = makeSeriesColumns();
+    return columns;
+}
+
+std::string perSeriesHeader() { return headerLine(seriesColumns()); }
 
 std::string perSeriesLines(const Condition& c, const ConditionOutcome& outcome) {
     std::string text;
-    const std::string id = std::to_string(c.id) + ",";
+    SeriesRow row;
+    row.conditionId = c.id;
     for (const StatisticOutcome& s : outcome.statistics) {
-        const std::string head = id + s.label + ",";
+        row.statistic = statisticInfo(s.statistic).label;
+        const bool tested = statisticInfo(s.statistic).hasTest;
         for (std::size_t i = 0; i < s.values.size(); ++i) {
-            text += head + std::to_string(i + 1) + "," + floatNumber(s.values[i]) + ",";
-            text += (s.hasTest && i < s.pValues.size()) ? floatNumber(s.pValues[i]) : std::string("NA");
-            text += "\n";
+            row.series = static_cast<int>(i) + 1;
+            row.value = s.values[i];
+            row.pValue.reset();
+            if (tested && i < s.pValues.size()) row.pValue = s.pValues[i];
+            appendLine(seriesColumns(), row, text);
         }
     }
     return text;
-}
-
-ResultsReading readResults(const std::string& text, const LabelsFn& labels) {
-    ResultsReading r;
-    const std::string header = resultsHeader();
-    if (text.compare(0, header.size(), header) != 0) {
-        // A header cut short by an interruption is a torn tail of an empty file.
-        if (header.compare(0, text.size(), text) == 0) {
-            r.tornTail = !text.empty();
-            return r;
-        }
-        r.errorLine = 1;
-        r.error = "not a results file: the header differs";
-        return r;
-    }
-
-    std::size_t pos = header.size();
-    int lineNo = 1;
-    ResultBlock current;
-    std::vector<std::string> expected;  // the current condition's labels
-    bool open = false;
-    while (pos < text.size()) {
-        const auto end = text.find('\n', pos);
-        ++lineNo;
-        if (end == std::string::npos) {  // a line cut short
-            r.tornTail = true;
-            return r;
-        }
-        const std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        const std::vector<std::string> fields = splitFields(line);
-        int id = 0;
-        int option = 0;
-        if (fields.size() != static_cast<std::size_t>(kResultColumnCount) || !readId(fields[0], id) ||
-            !readId(fields[1], option) || (option != 1 && option != 2)) {
-            r.errorLine = lineNo;
-            r.error = "not a results line";
-            return r;
-        }
-        if (!open) {
-            if (!r.blocks.empty() && id <= r.blocks.back().id) {
-                r.errorLine = lineNo;
-                r.error = "condition " + std::to_string(id) + " is out of order or repeated";
-                return r;
-            }
-            current = ResultBlock{id, {}, 0};
-            expected = labels(static_cast<Option>(option));
-            open = true;
-        } else if (id != current.id) {
-            r.errorLine = lineNo;
-            r.error = "condition " + std::to_string(current.id) + " is incomplete";
-            return r;
-        }
-        const std::size_t k = current.lines.size();
-        if (k >= expected.size() || fields[kStatisticColumn] != expected[k]) {
-            r.errorLine = lineNo;
-            r.error = "unexpected statistic '" + fields[kStatisticColumn] + "' for condition " +
-                      std::to_string(id);
-            return r;
-        }
-        current.lines.push_back(line);
-        if (current.lines.size() == expected.size()) {
-            current.end = pos;
-            r.blocks.push_back(std::move(current));
-            current = ResultBlock{};
-            open = false;
-        }
-    }
-    r.tornTail = open;
-    return r;
 }

@@ -1,24 +1,33 @@
-// The results of a study as text: one line per condition and statistic in
-// long form, the per-series file, and the reading of results files back into
-// whole conditions for resuming and merging.
+// The results of a study: the results table (one row per condition and
+// statistic: the condition, its series count and seed, and the statistic's
+// summary) and the per-series table (every series' value and p-value), each
+// declared once as typed rows and their columns, written and read back in
+// the one CSV dialect.
+//
+// Results columns: the design's (condition_id .. ma1), n_sim, seed,
+// statistic, mean, se, p_sig, p_sig_mcse, q0, q25, q50, q75, q100,
+// n_nonfinite, n_p_nan.  mean, p_sig and p_sig_mcse are doubles written as
+// their shortest exact text, se and the quantiles floats with 9 significant
+// digits; NA where a statistic has no test.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "design.h"
+#include "statistic.h"
+#include "summary.h"
 
-// One statistic of one simulated condition: the report's numbers and every
-// series' value and p-value in series order.
+// ---- What a condition's run gives ------------------------------------------
+
+// One statistic of one simulated condition: its summary and every series'
+// value and p-value in series order.
 struct StatisticOutcome {
-    std::string label;  // as the table prints it, without padding
-    bool hasTest = true;
-    double mean = 0.0;   // the running sum over n_sim, as the table divides it
-    float se = 0.0f;
-    double share = 0.0;  // significant series over n_sim (with a test)
-    float quantiles[5] = {};
+    Statistic statistic = Statistic::PlTau;
+    RowSummary summary;
     std::vector<float> values;
     std::vector<float> pValues;  // empty without a test
 };
@@ -28,49 +37,57 @@ struct ConditionOutcome {
     std::vector<StatisticOutcome> statistics;  // in the table's row order
 };
 
-// The labels an option's table prints, in row order.
-using LabelsFn = std::function<std::vector<std::string>(Option)>;
+// ---- The results table ------------------------------------------------------
 
-inline constexpr int kResultColumnCount = 25;
-inline constexpr int kStatisticColumn = 13;  // 0-based index of "statistic"
+struct ResultRow {
+    Condition condition;
+    int nSim = 0;
+    std::uint32_t seed = 0;
+    std::string statistic;  // its label
+    double mean = 0.0;      // the running sum over n_sim, as the table divides it
+    double sd = 0.0;        // a float: the standard deviation (column "se")
+    std::optional<double> pSig;      // share of series with p < alpha; none without a test
+    std::optional<double> pSigMcse;  // its Monte-Carlo standard error
+    std::array<double, 5> quantiles{};  // floats: 0, 25, 50, 75 and 100 %
+    long long nNonFinite = 0;           // series whose value is not finite
+    std::optional<long long> nPNaN;     // series whose p-value is NaN; none without a test
+};
 
-// A double or float as R reads it back: NaN, Inf, -Inf, or printf's %.*g.
-std::string numberText(double value, int precision);
+inline Condition& conditionOf(ResultRow& r) { return r.condition; }
+inline const Condition& conditionOf(const ResultRow& r) { return r.condition; }
 
-// A double as the shortest text that reads back as the same double (0.0584
-// rather than 0.058400000000000001); NaN, Inf, -Inf as numberText writes them.
-std::string shortestNumber(double value);
+// The results table's columns, in file order.
+enum class ResultColumn {
+    ConditionId, Option, NA, NB, Trend, Level, Slope, SdA, SdB, Ar1, Ma1,  // the design's
+    NSim, Seed, Statistic, Mean, Se, PSig, PSigMcse, Q0, Q25, Q50, Q75, Q100, NNonFinite, NPNaN
+};
 
-// The results header line, with its line end.
+const Columns<ResultRow>& resultColumns();
+const TableColumn<ResultRow>& resultColumn(ResultColumn column);
+
+// The header line, with its line end.
 std::string resultsHeader();
 
-// One line per statistic, each with its line end.  The mean and the share are
-// the doubles the table rounds, written as their shortest exact text; floats
-// get 9 significant digits (enough to read back the same float, and never a
-// shorter decimal that would round to two places differently).
-std::string resultLines(const Condition& c, std::uint32_t seed, const ConditionOutcome& outcome);
+// The rows of a condition run with this seed, one per statistic in order.
+// p_sig_mcse is sqrt(p (1 - p) / n_sim).
+std::vector<ResultRow> resultRows(const Condition& c, std::uint32_t seed, const ConditionOutcome& outcome);
 
-// The per-series file: one line per condition, statistic and series.
+// Lines of rows, each with its line end.
+std::string resultLines(const std::vector<ResultRow>& rows);
+
+// ---- The per-series table ---------------------------------------------------
+
+struct SeriesRow {
+    int conditionId = 0;
+    std::string statistic;
+    int series = 0;  // from 1
+    float value = 0.0f;
+    std::optional<float> pValue;  // none without a test
+};
+
+const Columns<SeriesRow>& seriesColumns();
+
 std::string perSeriesHeader();
+
+// One line per statistic and series of the condition, in that order.
 std::string perSeriesLines(const Condition& c, const ConditionOutcome& outcome);
-
-// A condition's lines as read from a results file.
-struct ResultBlock {
-    int id = 0;
-    std::vector<std::string> lines;  // without line ends
-    std::size_t end = 0;             // offset just past the block's last line end
-};
-
-struct ResultsReading {
-    std::vector<ResultBlock> blocks;  // whole conditions, in file order
-    bool tornTail = false;            // an incomplete condition or line was left at the end
-    int errorLine = 0;                // 0: no error
-    std::string error;
-};
-
-// Splits a results file into whole conditions.  The header must be exact;
-// every line has the results' field count; a condition's lines follow each
-// other and carry its option's labels in order.  An incomplete last
-// condition (or a last line without a line end) is left out and flagged,
-// anything else that does not fit is an error.
-ResultsReading readResults(const std::string& text, const LabelsFn& labels);

@@ -1,338 +1,209 @@
 #include "sidecar.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <map>
+#include <limits>
+
+#include <nlohmann/json.hpp>
 
 namespace {
 
-// A parsed JSON value; numbers keep their text.
-struct Json {
-    enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
-    std::string text;  // a number's text or a string's content
-    bool flag = false;
-    std::vector<Json> items;
-    std::map<std::string, Json> fields;
-};
+using Json = nlohmann::ordered_json;
 
-class JsonReader {
+constexpr const char* kFormat = "zelkor-grid-results";
+
+// The length of the well-formed UTF-8 sequence at text[i], 0 when there is none.
+std::size_t utf8Length(const std::string& text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    if (c < 0x80) return 1;
+    std::size_t n = 0;
+    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c == 0xE0) n = 3, low = 0xA0;
+    else if ((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) n = 3;
+    else if (c == 0xED) n = 3, high = 0x9F;  // no surrogates
+    else if (c == 0xF0) n = 4, low = 0x90;
+    else if (c >= 0xF1 && c <= 0xF3) n = 4;
+    else if (c == 0xF4) n = 4, high = 0x8F;
+    else return 0;
+    if (i + n > text.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+    return n;
+}
+
+// The text with every byte that starts no UTF-8 sequence read as Latin-1.
+std::string asUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = utf8Length(text, i);
+        if (n > 0) {
+            out.append(text, i, n);
+            i += n;
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(text[i++]);
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// Readers of one field, each false with a message naming it.
+class Fields {
 public:
-    explicit JsonReader(const std::string& text) : s_(text) {}
+    Fields(const Json& root, std::string& error) : root_(root), error_(error) {}
 
-    bool document(Json& value) {
-        if (!parseValue(value, 0)) return false;
-        skipSpace();
-        return pos_ == s_.size() || fail("text after the JSON value");
+    bool text(const char* name, std::string& out) {
+        const Json* v = find(name);
+        if (v == nullptr) return false;
+        if (!v->is_string()) return wrongType(name);
+        out = v->get<std::string>();
+        return true;
     }
 
-    const std::string& error() const { return error_; }
+    template <class T>
+    bool whole(const char* name, T& out) {
+        const Json* v = find(name);
+        return v != nullptr && wholeValue(*v, name, out);
+    }
+
+    bool real(const char* name, double& out) {
+        const Json* v = find(name);
+        if (v == nullptr) return false;
+        if (!v->is_number()) return wrongType(name);
+        out = v->get<double>();
+        return true;
+    }
+
+    bool ids(const char* name, std::vector<int>& out) {
+        const Json* v = find(name);
+        if (v == nullptr) return false;
+        if (!v->is_array()) return wrongType(name);
+        out.clear();
+        for (const Json& item : *v) {
+            int id = 0;
+            if (!wholeValue(item, name, id)) return false;
+            out.push_back(id);
+        }
+        return true;
+    }
+
+    // The field, or null when the object lacks it.
+    const Json* optional(const char* name) const {
+        const auto it = root_.find(name);
+        return it == root_.end() ? nullptr : &*it;
+    }
 
 private:
-    bool fail(const std::string& message) {
-        if (error_.empty()) error_ = message + " at offset " + std::to_string(pos_);
+    const Json* find(const char* name) {
+        const Json* v = optional(name);
+        if (v == nullptr) error_ = std::string("field '") + name + "' is missing";
+        return v;
+    }
+
+    bool wrongType(const char* name) {
+        error_ = std::string("field '") + name + "' has the wrong type";
         return false;
     }
 
-    void skipSpace() {
-        while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\n' || s_[pos_] == '\r'))
-            ++pos_;
-    }
-
-    bool literal(const char* word) {
-        const std::string w(word);
-        if (s_.compare(pos_, w.size(), w) != 0) return fail("unknown word");
-        pos_ += w.size();
-        return true;
-    }
-
-    bool parseValue(Json& v, int depth) {
-        if (depth > 16) return fail("nesting too deep");
-        skipSpace();
-        if (pos_ >= s_.size()) return fail("unexpected end");
-        const char c = s_[pos_];
-        if (c == '{') return parseObject(v, depth);
-        if (c == '[') return parseArray(v, depth);
-        if (c == '"') {
-            v.kind = Json::Kind::String;
-            return parseString(v.text);
-        }
-        if (c == 'n') {
-            v.kind = Json::Kind::Null;
-            return literal("null");
-        }
-        if (c == 't' || c == 'f') {
-            v.kind = Json::Kind::Bool;
-            v.flag = c == 't';
-            return literal(c == 't' ? "true" : "false");
-        }
-        const std::size_t start = pos_;
-        while (pos_ < s_.size() && std::string("+-0123456789.eE").find(s_[pos_]) != std::string::npos) ++pos_;
-        if (pos_ == start) return fail("unexpected character");
-        v.kind = Json::Kind::Number;
-        v.text = s_.substr(start, pos_ - start);
-        return true;
-    }
-
-    bool parseObject(Json& v, int depth) {
-        v.kind = Json::Kind::Object;
-        ++pos_;
-        skipSpace();
-        if (pos_ < s_.size() && s_[pos_] == '}') {
-            ++pos_;
-            return true;
-        }
-        for (;;) {
-            skipSpace();
-            std::string key;
-            if (pos_ >= s_.size() || s_[pos_] != '"') return fail("expected a field name");
-            if (!parseString(key)) return false;
-            skipSpace();
-            if (pos_ >= s_.size() || s_[pos_] != ':') return fail("expected ':'");
-            ++pos_;
-            Json item;
-            if (!parseValue(item, depth + 1)) return false;
-            if (!v.fields.emplace(key, std::move(item)).second) return fail("field '" + key + "' twice");
-            skipSpace();
-            if (pos_ < s_.size() && s_[pos_] == ',') {
-                ++pos_;
-                continue;
-            }
-            if (pos_ < s_.size() && s_[pos_] == '}') {
-                ++pos_;
-                return true;
-            }
-            return fail("expected ',' or '}'");
-        }
-    }
-
-    bool parseArray(Json& v, int depth) {
-        v.kind = Json::Kind::Array;
-        ++pos_;
-        skipSpace();
-        if (pos_ < s_.size() && s_[pos_] == ']') {
-            ++pos_;
-            return true;
-        }
-        for (;;) {
-            Json item;
-            if (!parseValue(item, depth + 1)) return false;
-            v.items.push_back(std::move(item));
-            skipSpace();
-            if (pos_ < s_.size() && s_[pos_] == ',') {
-                ++pos_;
-                continue;
-            }
-            if (pos_ < s_.size() && s_[pos_] == ']') {
-                ++pos_;
-                return true;
-            }
-            return fail("expected ',' or ']'");
-        }
-    }
-
-    static void appendUtf8(std::string& out, unsigned code) {
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xc0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3f));
-        } else {
-            out += static_cast<char>(0xe0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-            out += static_cast<char>(0x80 | (code & 0x3f));
-        }
-    }
-
-    bool parseString(std::string& out) {
-        ++pos_;  // the opening quote
-        out.clear();
-        while (pos_ < s_.size()) {
-            const char c = s_[pos_++];
-            if (c == '"') return true;
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (pos_ >= s_.size()) break;
-            const char e = s_[pos_++];
-            switch (e) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case 'u': {
-                unsigned code = 0;
-                if (pos_ + 4 > s_.size()) return fail("short \\u escape");
-                const auto r = std::from_chars(s_.data() + pos_, s_.data() + pos_ + 4, code, 16);
-                if (r.ptr != s_.data() + pos_ + 4) return fail("bad \\u escape");
-                pos_ += 4;
-                appendUtf8(out, code);
-                break;
-            }
-            default: return fail("bad escape");
-            }
-        }
-        return fail("unterminated string");
-    }
-
-    const std::string& s_;
-    std::size_t pos_ = 0;
-    std::string error_;
-};
-
-std::string shortestDouble(double value) {
-    char buf[40];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, r.ptr);
-}
-
-template <class T>
-bool wholeNumber(const Json& v, T& out) {
-    if (v.kind != Json::Kind::Number) return false;
-    const auto r = std::from_chars(v.text.data(), v.text.data() + v.text.size(), out);
-    return r.ec == std::errc() && r.ptr == v.text.data() + v.text.size();
-}
-
-}  // namespace
-
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7f) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
-std::string sidecarJson(const Sidecar& s) {
-    std::string ids;
-    for (std::size_t i = 0; i < s.conditions.size(); ++i)
-        ids += (i == 0 ? "" : ", ") + std::to_string(s.conditions[i]);
-    std::string json = "{\n";
-    json += "  \"format\": \"zelkor-grid-results\",\n";
-    json += "  \"format_version\": " + std::to_string(s.formatVersion) + ",\n";
-    json += "  \"program_version\": " + jsonString(s.programVersion) + ",\n";
-    json += "  \"design_hash\": " + jsonString(s.designHash) + ",\n";
-    json += "  \"design_conditions\": " + std::to_string(s.designConditions) + ",\n";
-    json += "  \"shard\": " + std::to_string(s.shard) + ",\n";
-    json += "  \"shards\": " + std::to_string(s.shards) + ",\n";
-    json += "  \"conditions\": [" + ids + "],\n";
-    json += "  \"seed_mode\": " + jsonString(s.seedMode) + ",\n";
-    json += "  \"seed\": " + std::to_string(s.seed) + ",\n";
-    json += "  \"replications\": " +
-            (s.replications > 0 ? std::to_string(s.replications) : std::string("\"default\"")) + ",\n";
-    json += "  \"alpha\": " + shortestDouble(s.alpha) + ",\n";
-    json += "  \"per_series\": " + (s.perSeries.empty() ? std::string("null") : jsonString(s.perSeries)) + ",\n";
-    json += "  \"command_line\": " + jsonString(s.commandLine) + "\n";
-    return json + "}\n";
-}
-
-bool parseSidecar(const std::string& text, Sidecar& s, std::string& error) {
-    Json root;
-    JsonReader reader(text);
-    if (!reader.document(root)) {
-        error = "not JSON: " + reader.error();
-        return false;
-    }
-    if (root.kind != Json::Kind::Object) {
-        error = "not a JSON object";
-        return false;
-    }
-    const auto field = [&](const char* name, Json::Kind kind) -> const Json* {
-        const auto it = root.fields.find(name);
-        if (it == root.fields.end()) {
-            error = std::string("field '") + name + "' is missing";
-            return nullptr;
-        }
-        if (it->second.kind != kind) {
-            error = std::string("field '") + name + "' has the wrong type";
-            return nullptr;
-        }
-        return &it->second;
-    };
-    const auto number = [&](const char* name, auto& out) {
-        const Json* v = field(name, Json::Kind::Number);
-        if (v == nullptr) return false;
-        if (!wholeNumber(*v, out)) {
-            error = std::string("field '") + name + "' is not a whole number in range";
+    template <class T>
+    bool wholeValue(const Json& v, const char* name, T& out) {
+        if (!v.is_number_integer()) return wrongType(name);
+        const bool inRange = v.is_number_unsigned()
+                                 ? v.get<std::uint64_t>() <= static_cast<std::uint64_t>(std::numeric_limits<T>::max())
+                                 : v.get<std::int64_t>() >= static_cast<std::int64_t>(std::numeric_limits<T>::min());
+        if (!inRange) {
+            error_ = std::string("field '") + name + "' is not a whole number in range";
             return false;
         }
+        out = v.is_number_unsigned() ? static_cast<T>(v.get<std::uint64_t>()) : static_cast<T>(v.get<std::int64_t>());
         return true;
-    };
-    const auto string = [&](const char* name, std::string& out) {
-        const Json* v = field(name, Json::Kind::String);
-        if (v == nullptr) return false;
-        out = v->text;
-        return true;
-    };
+    }
 
+    const Json& root_;
+    std::string& error_;
+};
+
+bool readFields(const Json& root, Sidecar& s, std::string& error) {
+    Fields f(root, error);
     std::string format;
-    if (!string("format", format)) return false;
-    if (format != "zelkor-grid-results") {
+    if (!f.text("format", format)) return false;
+    if (format != kFormat) {
         error = "not a results sidecar (format '" + format + "')";
         return false;
     }
-    if (!number("format_version", s.formatVersion)) return false;
+    if (!f.whole("format_version", s.formatVersion)) return false;
     if (s.formatVersion != kSidecarFormatVersion) {
         error = "format version " + std::to_string(s.formatVersion) + " is not supported";
         return false;
     }
-    if (!string("program_version", s.programVersion) || !string("design_hash", s.designHash) ||
-        !number("design_conditions", s.designConditions) || !number("shard", s.shard) ||
-        !number("shards", s.shards) || !string("seed_mode", s.seedMode) || !number("seed", s.seed) ||
-        !string("command_line", s.commandLine))
+    if (!f.text("program_version", s.programVersion) || !f.text("design_hash", s.designHash) ||
+        !f.whole("design_conditions", s.designConditions) || !f.whole("shard", s.shard) ||
+        !f.whole("shards", s.shards) || !f.ids("conditions", s.conditions) || !f.text("seed_mode", s.seedMode) ||
+        !f.whole("seed", s.seed) || !f.real("alpha", s.alpha) || !f.text("command_line", s.commandLine))
         return false;
-
-    const Json* ids = field("conditions", Json::Kind::Array);
-    if (ids == nullptr) return false;
-    s.conditions.clear();
-    for (const Json& item : ids->items) {
-        int id = 0;
-        if (!wholeNumber(item, id)) {
-            error = "field 'conditions' holds something other than whole numbers";
-            return false;
-        }
-        s.conditions.push_back(id);
-    }
-
-    const auto reps = root.fields.find("replications");
-    if (reps != root.fields.end() && reps->second.kind == Json::Kind::String && reps->second.text == "default") {
-        s.replications = 0;
-    } else if (!number("replications", s.replications)) {
+    if (s.shards < 1 || s.shard < 1 || s.shard > s.shards) {
+        error = "fields 'shard' and 'shards' do not name a shard K of N (1 <= K <= N)";
         return false;
     }
-
-    const Json* alpha = field("alpha", Json::Kind::Number);
-    if (alpha == nullptr) return false;
-    const auto r = std::from_chars(alpha->text.data(), alpha->text.data() + alpha->text.size(), s.alpha);
-    if (r.ec != std::errc() || r.ptr != alpha->text.data() + alpha->text.size()) {
-        error = "field 'alpha' is not a number";
+    const Json* reps = f.optional("replications");
+    s.replications = 0;
+    if (!(reps != nullptr && reps->is_string() && reps->get<std::string>() == "default") &&
+        !f.whole("replications", s.replications))
         return false;
-    }
-
-    const auto perSeries = root.fields.find("per_series");
-    s.perSeries.clear();
-    if (perSeries != root.fields.end() && perSeries->second.kind == Json::Kind::String)
-        s.perSeries = perSeries->second.text;
+    const Json* perSeries = f.optional("per_series");
+    s.perSeries = perSeries != nullptr && perSeries->is_string() ? perSeries->get<std::string>() : std::string();
     return true;
+}
+
+}  // namespace
+
+std::string sidecarJson(const Sidecar& s) {
+    Json j;
+    j["format"] = kFormat;
+    j["format_version"] = s.formatVersion;
+    j["program_version"] = asUtf8(s.programVersion);
+    j["design_hash"] = asUtf8(s.designHash);
+    j["design_conditions"] = s.designConditions;
+    j["shard"] = s.shard;
+    j["shards"] = s.shards;
+    j["conditions"] = s.conditions;
+    j["seed_mode"] = asUtf8(s.seedMode);
+    j["seed"] = s.seed;
+    if (s.replications > 0)
+        j["replications"] = s.replications;
+    else
+        j["replications"] = "default";
+    j["alpha"] = s.alpha;
+    j["per_series"] = s.perSeries.empty() ? Json(nullptr) : Json(asUtf8(s.perSeries));
+    j["command_line"] = asUtf8(s.commandLine);
+    return j.dump(2) + "\n";
+}
+
+bool parseSidecar(const std::string& text, Sidecar& s, std::string& error) {
+    Json root;
+    try {
+        root = Json::parse(asUtf8(text));
+    } catch (const Json::parse_error& e) {
+        // "[json.exception.parse_error.101] parse error at line 1, ...": the part after the tag.
+        const std::string what = e.what();
+        const auto tag = what.find("] ");
+        error = "not JSON: " + (tag == std::string::npos ? what : what.substr(tag + 2));
+        return false;
+    }
+    if (!root.is_object()) {
+        error = "not a JSON object";
+        return false;
+    }
+    return readFields(root, s, error);
+}
+
+Sidecar storedSidecar(const Sidecar& s) {
+    Sidecar stored = s;
+    std::string error;
+    parseSidecar(sidecarJson(s), stored, error);
+    return stored;
 }
 
 std::string studyDifference(const Sidecar& a, const Sidecar& b) {

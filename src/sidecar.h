@@ -1,7 +1,17 @@
 // The small JSON file beside every results file: where the results come from
 // (design fingerprint, shard, seeds, replications, alpha, command line), so
-// that parts of one study can be checked before they are merged and an
-// interrupted run before it is resumed.
+// that parts of one study can be checked before they are merged, an
+// interrupted run before it is resumed, and a plot can take the run's alpha.
+//
+// Read and written with nlohmann/json.  Fields, in this order: format
+// ("zelkor-grid-results"), format_version, program_version, design_hash,
+// design_conditions, shard, shards, conditions (the ids in the file),
+// seed_mode, seed, replications (a number, or "default"), alpha, per_series
+// (a path, or null) and command_line.
+//
+// To add a field: a member here, one line in sidecarJson, and its reading in
+// parseSidecar with a default when it is absent (so that sidecars written
+// before still read); studyDifference names it when it describes the study.
 #pragma once
 
 #include <cstdint>
@@ -26,14 +36,18 @@ struct Sidecar {
     std::string commandLine;
 };
 
-// The sidecar as JSON text, one field per line.
+// The sidecar as JSON text, one field per line.  Text that is not UTF-8
+// (a path in another encoding) is stored with each stray byte read as
+// Latin-1, so the file is always valid JSON.
 std::string sidecarJson(const Sidecar& s);
 
-// Reads a sidecar; false with a message when the text is not one.
+// Reads a sidecar; false with a message when the text is not one.  Sidecars
+// that hold raw bytes that are not UTF-8 (as version 0.1 wrote them) are
+// read as sidecarJson would have stored them.
 bool parseSidecar(const std::string& text, Sidecar& s, std::string& error);
 
-// A string as a JSON string literal, quotes included.
-std::string jsonString(const std::string& text);
+// The sidecar as a file holds it: its text fields as they read back.
+Sidecar storedSidecar(const Sidecar& s);
 
 // The name of the first field (in the order above) in which two sidecars
 // describe different studies or settings: everything but the shard, the

@@ -2,7 +2,7 @@
 // any failure the target is as it was and no temporary is left.
 #include "atomicfile.h"
 
-#include "scratchdir.h"
+#include "test.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

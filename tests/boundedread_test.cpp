@@ -2,7 +2,7 @@
 // devices and FIFOs until the limit is passed.
 #include "boundedread.h"
 
-#include "scratchdir.h"
+#include "test.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

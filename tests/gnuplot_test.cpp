@@ -4,7 +4,7 @@
 // checked against the real gnuplot when it is installed.
 #include "gnuplot.h"
 
-#include "scratchdir.h"
+#include "test.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -2,11 +2,9 @@
 // resuming after an interruption, merging and its refusals.
 #include "grid.h"
 #include "sidecar.h"
-#include "scratchdir.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,24 +15,21 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "test.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> fakeLabels(Option option) {
-    if (option == Option::EffectSizes) return {"PL-Tau", "Tau-U", "MPD-r", "ECL", "PND", "PNCD"};
-    return {"SIM-d", "SIM-r"};
-}
 
 // Numbers that depend on the seed and the parameters only, never on the id.
 ConditionOutcome fakeOutcome(const Condition& c, std::uint32_t seed, int replications, double alpha) {
     ConditionOutcome o;
     o.nSim = replications;
-    const std::vector<std::string> labels = fakeLabels(c.option);
-    for (std::size_t s = 0; s < labels.size(); ++s) {
+    const std::vector<Statistic> statistics = defaultStatistics(c.option);
+    for (std::size_t s = 0; s < statistics.size(); ++s) {
         StatisticOutcome st;
-        st.label = labels[s];
-        st.hasTest = labels[s] != "MPD-r" && labels[s] != "ECL";
+        st.statistic = statistics[s];
+        const bool hasTest = statisticInfo(statistics[s]).hasTest;
         double sum = 0;
         int significant = 0;
         for (int i = 0; i < replications; ++i) {
@@ -43,18 +38,19 @@ ConditionOutcome fakeOutcome(const Condition& c, std::uint32_t seed, int replica
                                                i * 1e-4);
             st.values.push_back(i == 1 && c.model.nA % 2 == 1 ? NAN : v);
             sum += static_cast<double>(v);
-            if (st.hasTest) {
+            if (hasTest) {
                 const float p = static_cast<float>((seed + 7u * static_cast<unsigned>(i) + s) % 101u) / 100.0f;
                 st.pValues.push_back(i == 2 ? NAN : p);
                 if (static_cast<double>(p) < alpha) ++significant;
             }
         }
-        st.mean = sum / replications;
-        st.se = static_cast<float>(seed % 13) / 7.0f;
-        st.share = static_cast<double>(significant) / replications;
+        st.summary.mean = sum / replications;
+        st.summary.sd = static_cast<float>(seed % 13) / 7.0f;
+        st.summary.share = static_cast<double>(significant) / replications;
         std::vector<float> sorted = st.values;
         std::sort(sorted.begin(), sorted.end());
-        for (int q = 0; q < 5; ++q) st.quantiles[q] = sorted[static_cast<std::size_t>(q * (replications - 1) / 4)];
+        for (int q = 0; q < 5; ++q)
+            st.summary.quantiles[q] = sorted[static_cast<std::size_t>(q * (replications - 1) / 4)];
         o.statistics.push_back(st);
     }
     return o;
@@ -67,11 +63,11 @@ struct Fake {
     int failAt = 0;
 
     ConditionRunner runner() {
-        return ConditionRunner{fakeLabels, [this](const Condition& c, std::uint32_t seed, int replications, double alpha) {
-                             if (c.id == failAt) throw std::runtime_error("stopped");
-                             ran.push_back(c.id);
-                             return fakeOutcome(c, seed, replications, alpha);
-                         }};
+        return ConditionRunner{[this](const Condition& c, std::uint32_t seed, int replications, double alpha) {
+            if (c.id == failAt) throw std::runtime_error("stopped");
+            ran.push_back(c.id);
+            return fakeOutcome(c, seed, replications, alpha);
+        }};
     }
 };
 
@@ -102,7 +98,7 @@ protected:
         m.output = path(output);
         m.commandLine = "zelkor grid merge";
         err_.str("");
-        return gridMerge(m, fakeLabels, err_);
+        return gridMerge(m, err_);
     }
 
     std::string err() const { return err_.str(); }
@@ -181,7 +177,7 @@ TEST_F(Grid, RunWritesConditionsInIdOrderWithSidecar) {
     EXPECT_EQ(s.seed, 7487u);
     EXPECT_EQ(s.replications, 8);
     EXPECT_EQ(s.alpha, 0.05);
-    EXPECT_EQ(s.programVersion, gridProgramVersion());
+    EXPECT_EQ(s.programVersion, programVersion());
     EXPECT_EQ(s.commandLine, "zelkor grid run design.csv -o results.csv");
 }
 
@@ -386,13 +382,27 @@ TEST_F(Grid, ResumeRefusesAnotherStudy) {
     EXPECT_TRUE(fake.ran.empty());
     EXPECT_EQ(read("r.csv.partial"), partial);
 
-    // Lines that are not this run's, under a matching sidecar.
+    // Lines that are not this run's, under a matching sidecar: another
+    // condition, and the same one from another seed.
     write("design.csv", kDesign);
-    std::string forged = partial;
-    forged.replace(forged.find("\n1,1,4,4,") + 1, 8, "1,1,4,5,");
-    write("r.csv.partial", forged);
+    const auto forge = [&](const std::string& from, const std::string& to) {
+        std::string forged = partial;
+        for (auto at = forged.find(from); at != std::string::npos; at = forged.find(from, at + 1))
+            forged.replace(at, from.size(), to);
+        write("r.csv.partial", forged);
+    };
+    forge("\n1,1,4,4,", "\n1,1,4,5,");
+    EXPECT_EQ(run(o, fake), 2);
+    EXPECT_NE(err().find("condition 1 in " + path("r.csv.partial") + " does not belong"), std::string::npos) << err();
+    forge(",8,7487,", ",8,7488,");
     EXPECT_EQ(run(o, fake), 2);
     EXPECT_NE(err().find("does not belong"), std::string::npos) << err();
+    forge("\n2,1,5,6,", "\n2,1,5,6.5,");
+    EXPECT_EQ(run(o, fake), 2);
+    EXPECT_NE(err().find(path("r.csv.partial") + ":8:7: cannot read '6.5' as a whole number (n_b)"),
+              std::string::npos)
+        << err();
+    EXPECT_TRUE(fake.ran.empty());
 }
 
 TEST_F(Grid, MergeRefusesPartsThatDoNotMakeTheStudy) {
@@ -498,7 +508,35 @@ TEST_F(Grid, ExpandWritesTheProductOrRefuses) {
     bad = e;
     bad.ar1 = "0.5";
     bad.ma1 = "0.5";
-    refused(bad, "no conditions");
+    refused(bad, "every combination has both ar1 and ma1 non-zero; no conditions");
+    bad = e;
+    bad.nA = "1:1000:1";
+    bad.nB = "1:1000:1";
+    bad.level = "0:10:1";
+    bad.ar1.reset();
+    bad.ma1.reset();
+    refused(bad, "the factors' values make 11000000 combinations; a design has at most 10000000 conditions");
+
+    // A file that cannot be written is named as the user gave it.
+    e.output = path("nodir/d.csv");
+    std::ostringstream m;
+    EXPECT_EQ(gridExpand(e, none, m), 1);
+    EXPECT_NE(m.str().find("\nzelkor: " + path("nodir/d.csv") + ": No such file or directory\n"), std::string::npos)
+        << m.str();
+}
+
+TEST_F(Grid, ARunThatCannotBeginNamesTheFileAndLeavesNothing) {
+    write("design.csv", kDesign);
+    Fake fake;
+    RunOptions o = options("design.csv", "nodir/r.csv");
+    EXPECT_EQ(run(o, fake), 1);
+    EXPECT_EQ(err(), "zelkor: " + path("nodir/r.csv") + ": No such file or directory\n");
+    o = options("design.csv", "r.csv");
+    o.perSeries = path("nodir/series.csv");
+    EXPECT_EQ(run(o, fake), 1);
+    EXPECT_EQ(err(), "zelkor: " + path("nodir/series.csv") + ": No such file or directory\n");
+    EXPECT_TRUE(fake.ran.empty());
+    EXPECT_EQ(files(), (std::vector<std::string>{"design.csv"})) << "no partial files";
 }
 
 TEST(GridOptions, ShardAndSeedMode) {

@@ -5,19 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <sstream>
 
 #include "dialogue.h"
-#include "scratchdir.h"
 #include "sidecar.h"
+#include "test.h"
 
 namespace {
 
@@ -43,17 +38,6 @@ protected:
     std::ostringstream err_;
 };
 
-std::vector<std::string> fields(const std::string& line) {
-    std::vector<std::string> f;
-    std::size_t start = 0;
-    for (;;) {
-        const auto comma = line.find(',', start);
-        f.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos) return f;
-        start = comma + 1;
-    }
-}
-
 // The results file writes every NaN as NaN, whatever its sign bit: "-nan"
 // and " nan" of a table both count as "nan".
 std::string unsignedNaN(std::string text) {
@@ -70,7 +54,7 @@ std::string asTable(const std::string& results) {
     std::string table;
     char buf[200];
     while (std::getline(in, line)) {
-        const std::vector<std::string> f = fields(line);
+        const std::vector<std::string> f = csvFields(line);
         const auto num = [&](int k) { return std::strtod(f[static_cast<std::size_t>(k)].c_str(), nullptr); };
         if (f[16] == "NA")
             std::snprintf(buf, sizeof buf, "%-6s\t% .2f\t%.2f\t*   \t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n",
@@ -126,12 +110,6 @@ TEST_F(GridSimulationTest, RowsRoundedAreTheDialoguesTables) {
     EXPECT_NE(results.find(",1000,7487,SIM-d,"), std::string::npos);
 }
 
-TEST_F(GridSimulationTest, LabelsComeFromTheReport) {
-    EXPECT_EQ(tableLabels(Option::EffectSizes),
-              (std::vector<std::string>{"PL-Tau", "Tau-U", "MPD-r", "ECL", "PND", "PNCD"}));
-    EXPECT_EQ(tableLabels(Option::Varden), (std::vector<std::string>{"SIM-d", "SIM-r"}));
-}
-
 TEST_F(GridSimulationTest, PerConditionRowsIgnoreOrderShardsAndThreads) {
     const std::string rows[] = {"1,1,3,4,0,1,0,1,1,0,0\n", "2,1,5,5,0.1,0,0,1,1,0.3,0\n",
                                 "3,2,2,3,0,1,0,1,1,0,0\n", "4,1,2,2,0,0,0,0,0,0,0\n"};
@@ -153,9 +131,7 @@ TEST_F(GridSimulationTest, PerConditionRowsIgnoreOrderShardsAndThreads) {
         o.shards = 2;
         ASSERT_EQ(run(three, o), 0) << err_.str();
     }
-    ASSERT_EQ(gridMerge(MergeOptions{{path("part2.csv"), path("part1.csv")}, path("m.csv"), "merge"},
-                        tableLabels, err_),
-              0)
+    ASSERT_EQ(gridMerge(MergeOptions{{path("part2.csv"), path("part1.csv")}, path("m.csv"), "merge"}, err_), 0)
         << err_.str();
     EXPECT_EQ(read("m.csv"), read("a.csv"));
     // Zero SDs: PL-Tau is NaN in every series, and counted, while its p-value is 0.
@@ -190,20 +166,23 @@ TEST_F(GridSimulationTest, ResumedRunEqualsAnUninterruptedOne) {
 // The command line, as the README's guide uses it.
 TEST_F(GridSimulationTest, CommandLineEndToEnd) {
     const std::string zelkor = ZELKOR_BINARY;
-    const auto sh = [&](const std::string& command) {
-        const int status = std::system(("cd '" + directory().string() + "' && " + command).c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ProgramRun last;
+    const auto sh = [&](const std::vector<std::string>& args) {
+        last = runBinary(args, "", Stdout::Capture, directory().string());
+        return last.exited ? last.status : -1;
     };
-    ASSERT_EQ(sh(zelkor + " grid expand --option 1 --n-a 3:5:2 --n-b 4 --level 0,1 -o design.csv"), 0);
+    ASSERT_EQ(sh({"grid", "expand", "--option", "1", "--n-a", "3:5:2", "--n-b", "4", "--level", "0,1", "-o",
+                  "design.csv"}),
+              0);
     EXPECT_EQ(read("design.csv"),
               kHeader + "1,1,3,4,0,0,0,1,1,0,0\n2,1,3,4,0,1,0,1,1,0,0\n3,1,5,4,0,0,0,1,1,0,0\n"
                         "4,1,5,4,0,1,0,1,1,0,0\n");
-    ASSERT_EQ(sh(zelkor + " grid run design.csv --replications 200 --threads 2 -o all.csv"), 0);
+    ASSERT_EQ(sh({"grid", "run", "design.csv", "--replications", "200", "--threads", "2", "-o", "all.csv"}), 0);
     for (int k = 1; k <= 2; ++k)
-        ASSERT_EQ(sh(zelkor + " grid run design.csv --replications 200 --shard " + std::to_string(k) +
-                     "/2 --threads 1 -o part-" + std::to_string(k) + ".csv"),
+        ASSERT_EQ(sh({"grid", "run", "design.csv", "--replications", "200", "--shard", std::to_string(k) + "/2",
+                      "--threads", "1", "-o", "part-" + std::to_string(k) + ".csv"}),
                   0);
-    ASSERT_EQ(sh(zelkor + " grid merge part-1.csv part-2.csv -o merged.csv"), 0);
+    ASSERT_EQ(sh({"grid", "merge", "part-1.csv", "part-2.csv", "-o", "merged.csv"}), 0);
     EXPECT_EQ(read("merged.csv"), read("all.csv"));
     EXPECT_NE(read("part-2.csv.json").find("\"command_line\": \"" + zelkor + " grid run design.csv"),
               std::string::npos)
@@ -211,11 +190,11 @@ TEST_F(GridSimulationTest, CommandLineEndToEnd) {
 
     // Input errors: status 2, with file, line and column.
     write("bad.csv", kHeader + "1,1,3,4,0,0,0,1,1,0,0\n1,1,3,4,0,0,0,1,1,0,0\n");
-    EXPECT_EQ(sh(zelkor + " grid run bad.csv -o x.csv 2> err.txt"), 2);
-    EXPECT_EQ(read("err.txt"), "bad.csv:3:1: duplicate condition_id 1 (first on line 2)\n");
-    EXPECT_EQ(sh(zelkor + " grid merge part-1.csv -o x.csv 2> err.txt"), 2);
-    EXPECT_NE(read("err.txt").find("shard 2/2 is missing"), std::string::npos);
-    EXPECT_EQ(sh(zelkor + " grid run design.csv --shard 3/2 -o x.csv 2> err.txt"), 2);
-    EXPECT_EQ(sh(zelkor + " grid run design.csv --seed-mode random -o x.csv 2> err.txt"), 2);
+    EXPECT_EQ(sh({"grid", "run", "bad.csv", "-o", "x.csv"}), 2);
+    EXPECT_EQ(last.err, "bad.csv:3:1: duplicate condition_id 1 (first on line 2)\n");
+    EXPECT_EQ(sh({"grid", "merge", "part-1.csv", "-o", "x.csv"}), 2);
+    EXPECT_NE(last.err.find("shard 2/2 is missing"), std::string::npos);
+    EXPECT_EQ(sh({"grid", "run", "design.csv", "--shard", "3/2", "-o", "x.csv"}), 2);
+    EXPECT_EQ(sh({"grid", "run", "design.csv", "--seed-mode", "random", "-o", "x.csv"}), 2);
     EXPECT_FALSE(fs::exists(path("x.csv")));
 }

@@ -5,7 +5,7 @@
 #include "mersenne.h"
 #include "outofmemory.h"
 
-#include "scratchdir.h"
+#include "test.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

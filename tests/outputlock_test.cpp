@@ -2,7 +2,7 @@
 // the holder named, release, stale lock files and planted ones.
 #include "outputlock.h"
 
-#include "scratchdir.h"
+#include "test.h"
 
 #include <gtest/gtest.h>
 #include <spawn.h>

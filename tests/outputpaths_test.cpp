@@ -3,7 +3,7 @@
 // regular file.
 #include "outputpaths.h"
 
-#include "scratchdir.h"
+#include "test.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "scratchdir.h"
+#include "test.h"
 
 namespace {
 

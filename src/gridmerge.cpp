@@ -1,0 +1,140 @@
+// grid merge: the parts of a sharded study checked against each other and
+// written as the one results file the unsharded run writes.
+#include <map>
+#include <ostream>
+
+#include "files.h"
+#include "grid.h"
+#include "resultsread.h"
+#include "sidecar.h"
+
+namespace {
+
+const char* const kWhere = "zelkor: grid merge: ";
+
+struct Part {
+    std::string path;
+    Sidecar sidecar;
+    std::vector<ResultBlock> blocks;
+};
+
+// Reads one part and its sidecar; 0 or the exit status after a message.
+int readPart(const std::string& path, Part& p, std::ostream& err) {
+    p.path = path;
+    std::string text;
+    std::string error;
+    if (!readTextFile(path, text, error)) {
+        err << kWhere << path << ": " << error << "\n";
+        return kExitInput;
+    }
+    std::string sidecarText;
+    if (!readTextFile(path + ".json", sidecarText, error)) {
+        err << kWhere << path << ".json: " << error << " (every part needs its sidecar)\n";
+        return kExitInput;
+    }
+    if (!parseSidecar(sidecarText, p.sidecar, error)) {
+        err << kWhere << path << ".json: " << error << "\n";
+        return kExitInput;
+    }
+    ResultsReading reading = readResults(text);
+    if (reading.error) {
+        err << path << ":" << reading.error->line << ":" << reading.error->column << ": " << reading.error->message
+            << "\n";
+        return kExitInput;
+    }
+    if (reading.tornTail) {
+        err << kWhere << path << ": the file ends inside a condition; it is not a finished part\n";
+        return kExitInput;
+    }
+    std::vector<int> ids;
+    for (const ResultBlock& b : reading.blocks) ids.push_back(b.id());
+    if (ids != p.sidecar.conditions) {
+        err << kWhere << path << ": its conditions differ from those its sidecar lists\n";
+        return kExitInput;
+    }
+    p.blocks = std::move(reading.blocks);
+    return 0;
+}
+
+// Whether the parts are the shards of one study, each once; 0 or the exit
+// status after a message.
+int checkShards(const std::vector<Part>& parts, std::ostream& err) {
+    const Sidecar& first = parts.front().sidecar;
+    std::map<int, std::string> shardOwner;
+    for (const Part& p : parts) {
+        if (const std::string field = studyDifference(first, p.sidecar); !field.empty()) {
+            err << kWhere << parts.front().path << " and " << p.path << " differ in " << field
+                << "; they are not parts of one study\n";
+            return kExitInput;
+        }
+        if (const auto [it, inserted] = shardOwner.emplace(p.sidecar.shard, p.path); !inserted) {
+            err << kWhere << it->second << " and " << p.path << " are both shard " << p.sidecar.shard << "/"
+                << p.sidecar.shards << "\n";
+            return kExitInput;
+        }
+    }
+    for (int k = 1; k <= first.shards; ++k)
+        if (shardOwner.count(k) == 0) {
+            err << kWhere << "shard " << k << "/" << first.shards << " is missing\n";
+            return kExitInput;
+        }
+    return 0;
+}
+
+// Every condition of the parts by id, each from one part only; 0 or the
+// exit status after a message.
+int collectConditions(const std::vector<Part>& parts, std::map<int, std::pair<const ResultBlock*, const Part*>>& byId,
+                      std::ostream& err) {
+    for (const Part& p : parts)
+        for (const ResultBlock& b : p.blocks)
+            if (const auto [it, inserted] = byId.emplace(b.id(), std::make_pair(&b, &p)); !inserted) {
+                err << kWhere << "condition " << b.id() << " is in both " << it->second.second->path << " and "
+                    << p.path << "\n";
+                return kExitInput;
+            }
+    const long long expected = parts.front().sidecar.designConditions;
+    if (static_cast<long long>(byId.size()) != expected) {
+        err << kWhere << "the parts hold " << byId.size() << " of the design's " << expected << " conditions\n";
+        return kExitInput;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int gridMerge(const MergeOptions& options, std::ostream& err) {
+    if (options.output.empty()) {
+        err << kWhere << "an output file (-o) is required\n";
+        return kExitInput;
+    }
+    if (options.parts.empty()) {
+        err << kWhere << "no parts given\n";
+        return kExitInput;
+    }
+    std::vector<Part> parts(options.parts.size());
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        if (const int status = readPart(options.parts[i], parts[i], err)) return status;
+    if (const int status = checkShards(parts, err)) return status;
+    std::map<int, std::pair<const ResultBlock*, const Part*>> byId;
+    if (const int status = collectConditions(parts, byId, err)) return status;
+
+    std::string merged = resultsHeader();
+    Sidecar sidecar = parts.front().sidecar;
+    sidecar.shard = 1;
+    sidecar.shards = 1;
+    sidecar.conditions.clear();
+    sidecar.perSeries.clear();
+    sidecar.commandLine = options.commandLine;
+    for (const auto& [id, entry] : byId) {
+        merged += resultLines(entry.first->rows);
+        sidecar.conditions.push_back(id);
+    }
+    std::string error;
+    for (const auto& [path, text] : {std::pair{options.output, merged},
+                                     std::pair{options.output + ".json", sidecarJson(sidecar)}})
+        if (!writeFileAtomically(path, text, error)) {
+            err << "zelkor: write error: " << path << ": " << error << "\n";
+            return kExitFailure;
+        }
+    return 0;
+}

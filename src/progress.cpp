@@ -1,0 +1,45 @@
+#include "progress.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+std::string clockText(double seconds) {
+    const auto s = static_cast<long long>(seconds + 0.5);
+    char buf[32];
+    if (s >= 3600)
+        std::snprintf(buf, sizeof buf, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(buf, sizeof buf, "%lld:%02lld", s / 60, s % 60);
+    return buf;
+}
+
+Progress::Progress(std::ostream& err, bool enabled, std::size_t total, std::size_t done)
+    : err_(err), enabled_(enabled), total_(total), done_(done), resumed_(done),
+      start_(std::chrono::steady_clock::now()) {
+    show();
+}
+
+void Progress::step() {
+    ++done_;
+    show();
+}
+
+void Progress::finish() {
+    if (enabled_) err_ << "\n" << std::flush;
+}
+
+void Progress::show() {
+    if (!enabled_) return;
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    std::string line = "grid: " + std::to_string(done_) + "/" + std::to_string(total_) + " conditions, " +
+                       clockText(elapsed) + " elapsed";
+    const std::size_t ran = done_ - resumed_;
+    if (ran > 0 && done_ < total_)
+        line += ", about " + clockText(elapsed / static_cast<double>(ran) * static_cast<double>(total_ - done_)) +
+                " left";
+    const std::size_t width = std::max(line.size(), width_);
+    width_ = line.size();
+    line.resize(width, ' ');
+    err_ << "\r" << line << std::flush;
+}

@@ -1,0 +1,163 @@
+// The sidecar: written and read back by the JSON library, sidecars of
+// version 0.1 read as they were written, and refusals that name the field.
+#include "sidecar.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+Sidecar example() {
+    Sidecar s;
+    s.programVersion = "0.1";
+    s.designHash = "0123456789abcdef";
+    s.designConditions = 200;
+    s.shard = 3;
+    s.shards = 4;
+    s.conditions = {3, 7, 11};
+    s.seedMode = "per-condition";
+    s.seed = 4294967295u;
+    s.replications = 500;
+    s.alpha = 0.1;
+    s.perSeries = "series \"x\".csv";
+    s.commandLine = "zelkor grid run 'a b.csv' -o \"r\\.csv\"\t\n\x01 \xce\xb2";
+    return s;
+}
+
+void expectSame(const Sidecar& a, const Sidecar& b) {
+    EXPECT_EQ(a.formatVersion, b.formatVersion);
+    EXPECT_EQ(a.programVersion, b.programVersion);
+    EXPECT_EQ(a.designHash, b.designHash);
+    EXPECT_EQ(a.designConditions, b.designConditions);
+    EXPECT_EQ(a.shard, b.shard);
+    EXPECT_EQ(a.shards, b.shards);
+    EXPECT_EQ(a.conditions, b.conditions);
+    EXPECT_EQ(a.seedMode, b.seedMode);
+    EXPECT_EQ(a.seed, b.seed);
+    EXPECT_EQ(a.replications, b.replications);
+    EXPECT_EQ(a.alpha, b.alpha);
+    EXPECT_EQ(a.perSeries, b.perSeries);
+    EXPECT_EQ(a.commandLine, b.commandLine);
+}
+
+}  // namespace
+
+TEST(Sidecar, RoundTripsWithAwkwardCommandLine) {
+    const Sidecar s = example();
+    const std::string json = sidecarJson(s);
+    EXPECT_NE(json.find("\\u0001"), std::string::npos);
+    EXPECT_NE(json.find("\"alpha\": 0.1,"), std::string::npos);
+    EXPECT_EQ(json.find("\"format\""), 4u) << "the fields in their order, one per line";
+    EXPECT_LT(json.find("\"format_version\""), json.find("\"command_line\""));
+    Sidecar back;
+    std::string error;
+    ASSERT_TRUE(parseSidecar(json, back, error)) << error;
+    expectSame(back, s);
+    EXPECT_EQ(studyDifference(s, back), "");
+    EXPECT_EQ(sidecarJson(back), json);
+
+    Sidecar bare = s;
+    bare.replications = 0;
+    bare.conditions.clear();
+    bare.perSeries.clear();
+    const std::string bareJson = sidecarJson(bare);
+    EXPECT_NE(bareJson.find("\"replications\": \"default\""), std::string::npos);
+    EXPECT_NE(bareJson.find("\"per_series\": null"), std::string::npos);
+    ASSERT_TRUE(parseSidecar(bareJson, back, error)) << error;
+    expectSame(back, bare);
+}
+
+// A sidecar as version 0.1 wrote it, byte for byte.
+TEST(Sidecar, ReadsTheFilesOfVersion01) {
+    const std::string old =
+        "{\n"
+        "  \"format\": \"zelkor-grid-results\",\n"
+        "  \"format_version\": 1,\n"
+        "  \"program_version\": \"0.1\",\n"
+        "  \"design_hash\": \"9e9b89282fd6d1df\",\n"
+        "  \"design_conditions\": 5,\n"
+        "  \"shard\": 2,\n"
+        "  \"shards\": 2,\n"
+        "  \"conditions\": [1, 2],\n"
+        "  \"seed_mode\": \"fixed\",\n"
+        "  \"seed\": 7487,\n"
+        "  \"replications\": 40,\n"
+        "  \"alpha\": 0.05,\n"
+        "  \"per_series\": \"s4-2.csv\",\n"
+        "  \"command_line\": \"./zelkor grid run d4.csv --replications 40 --shard 2/2 --per-series \\u0001 -o "
+        "r.csv\"\n"
+        "}\n";
+    Sidecar s;
+    std::string error;
+    ASSERT_TRUE(parseSidecar(old, s, error)) << error;
+    EXPECT_EQ(s.designHash, "9e9b89282fd6d1df");
+    EXPECT_EQ(s.conditions, (std::vector<int>{1, 2}));
+    EXPECT_EQ(s.shard, 2);
+    EXPECT_EQ(s.replications, 40);
+    EXPECT_EQ(s.alpha, 0.05);
+    EXPECT_EQ(s.perSeries, "s4-2.csv");
+    EXPECT_EQ(s.commandLine, "./zelkor grid run d4.csv --replications 40 --shard 2/2 --per-series \x01 -o r.csv");
+}
+
+// Version 0.1 wrote file names as raw bytes, UTF-8 or not; JSON holds only
+// UTF-8, so a stray byte is kept as the Latin-1 letter it would be.
+TEST(Sidecar, BytesThatAreNotUtf8AreStoredAsLatin1) {
+    Sidecar s = example();
+    s.perSeries = "s\xe9ries.csv";  // Latin-1 e-acute
+    const std::string json = sidecarJson(s);
+    EXPECT_NE(json.find("s\xc3\xa9ries.csv"), std::string::npos);
+    Sidecar back;
+    std::string error;
+    ASSERT_TRUE(parseSidecar(json, back, error)) << error;
+    EXPECT_EQ(back.perSeries, "s\xc3\xa9ries.csv");
+    EXPECT_EQ(storedSidecar(s).perSeries, back.perSeries) << "what a resume compares with";
+
+    std::string raw = sidecarJson(example());
+    raw.replace(raw.find("series \\\"x\\\""), 6, "s\xe9r\xff\xfe");
+    ASSERT_TRUE(parseSidecar(raw, back, error)) << error;
+    EXPECT_EQ(back.perSeries.substr(0, 8), "s\xc3\xa9r\xc3\xbf\xc3\xbe");
+    EXPECT_EQ(storedSidecar(back).perSeries, back.perSeries);
+}
+
+TEST(Sidecar, NamesTheFirstDifferenceAndRejectsOtherFiles) {
+    Sidecar a;
+    a.seedMode = "fixed";
+    Sidecar b = a;
+    b.shard = 2;
+    b.shards = 1;
+    b.conditions = {4};
+    b.commandLine = "other";
+    EXPECT_EQ(studyDifference(a, b), "") << "shard, conditions and command line may differ";
+    b.alpha = 0.01;
+    EXPECT_EQ(studyDifference(a, b), "alpha");
+    b.seed = 1;
+    EXPECT_EQ(studyDifference(a, b), "seed");
+    b.designHash = "x";
+    EXPECT_EQ(studyDifference(a, b), "design_hash");
+
+    Sidecar s;
+    std::string error;
+    for (const char* bad : {"", "[]", "{", "{\"format\": \"zelkor-grid-results\"}", "{\"format\": \"other\"}",
+                            "{} x", "\"text\""})
+        EXPECT_FALSE(parseSidecar(bad, s, error)) << bad;
+    const auto refused = [&](const std::string& from, const std::string& to, const std::string& message) {
+        std::string json = sidecarJson(a);
+        ASSERT_NE(json.find(from), std::string::npos) << from;
+        json.replace(json.find(from), from.size(), to);
+        EXPECT_FALSE(parseSidecar(json, s, error)) << to;
+        EXPECT_EQ(error, message);
+    };
+    refused("\"seed\": 0", "\"seed\": -1", "field 'seed' is not a whole number in range");
+    refused("\"seed\": 0", "\"seed\": 4294967296", "field 'seed' is not a whole number in range");
+    refused("\"seed\": 0", "\"seed\": 1.5", "field 'seed' has the wrong type");
+    refused("\"shard\": 1", "\"shard\": 3", "fields 'shard' and 'shards' do not name a shard K of N (1 <= K <= N)");
+    refused("\"alpha\": 0.05", "\"alpha\": \"0.05\"", "field 'alpha' has the wrong type");
+    refused("\"format_version\": 1", "\"format_version\": 2", "format version 2 is not supported");
+    refused("\"conditions\": []", "\"conditions\": [1, \"2\"]", "field 'conditions' has the wrong type");
+    refused("\"design_hash\": \"\",\n", "", "field 'design_hash' is missing");
+    EXPECT_FALSE(parseSidecar("{\"format\": 7}", s, error));
+    EXPECT_EQ(error, "field 'format' has the wrong type");
+    EXPECT_FALSE(parseSidecar("{", s, error));
+    EXPECT_EQ(error.rfind("not JSON: parse error at line 1, column 2", 0), 0u) << error;
+}
