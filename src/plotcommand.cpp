@@ -23,9 +23,11 @@ void addPlotCommands(CLI::App& plot, Invocation& invocation) {
                             "Design column whose values lead the panel grid\n"
                             "(default: every other column that varies, in file order)")
         ->type_name("COLUMN");
-    powerCommand.add_option("--alpha", power->alpha,
-                            "The runs' significance level, for the dashed line\n"
-                            "and the axis title (default: 0.05)")
+    powerCommand.add_option_function<double>(
+                    "--alpha", [power](double a) { power->alpha = a; },
+                    "The runs' significance level, for the dashed line\n"
+                    "and the axis title (default: the one in RESULTS.csv.json,\n"
+                    "else 0.05)")
         ->type_name("A");
     powerCommand.add_option("-o,--output", power->output, "Picture to write: .svg or .png")
         ->required()

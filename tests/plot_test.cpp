@@ -3,6 +3,10 @@
 #include "plot.h"
 
 #include "cli.h"
+#include "distributionfigure.h"
+#include "powerfigure.h"
+#include "resultstable.h"
+#include "sidecar.h"
 
 #include <gtest/gtest.h>
 
@@ -25,15 +29,16 @@ const std::string kHeader =
     "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1,n_sim,seed,statistic,mean,se,"
     "p_sig,p_sig_mcse,q0,q25,q50,q75,q100,n_nonfinite,n_p_nan\n";
 
-plot::ResultsTable tableOf(const std::string& text, const std::string& name = "r.csv") {
-    std::istringstream in(text);
-    return plot::readResultsTable(in, name);
+// The table of a results text; an InputError as the plots raise one when it
+// cannot be read.
+ResultsTable tableOf(const std::string& text, const std::string& name = "r.csv") {
+    ResultsTable table;
+    std::string error;
+    if (!readResultsTable(text, name, table, error)) throw InputError(error);
+    return table;
 }
 
-plot::ResultsTable fixture() {
-    std::ifstream in(kFixture);
-    return plot::readResultsTable(in, "results_small.csv");
-}
+ResultsTable fixture() { return tableOf(readFile(kFixture), "results_small.csv"); }
 
 // One option-1 row: condition, n_a, level, ar1, statistic, p_sig and its error.
 std::string row(int id, const char* nA, const char* level, const char* ar1, const char* statistic,
@@ -60,10 +65,13 @@ std::string grid2x2() {
     return text;
 }
 
-PlotPowerOptions powerOptions(const std::string& x, const std::string& facet = "") {
+plot::PowerRequest request(const std::string& x, const std::string& facet = "", double alpha = 0.05) {
+    return {x, facet, alpha};
+}
+
+PlotPowerOptions powerOptions(const std::string& x) {
     PlotPowerOptions o;
     o.x = x;
-    o.facet = facet;
     return o;
 }
 
@@ -102,46 +110,41 @@ bool gnuplotInstalled() {
 // ---- Reading ---------------------------------------------------------------------
 
 TEST(ResultsTable, FindsColumnsByNameWhateverTheirOrderAndQuoting) {
-    const auto t = tableOf("\"statistic\",p_sig,n_a\r\n\"PL-Tau\",0.5,3\r\n\r\n\"Tau, U\",NA,\"6\"\r\n");
+    const auto t = tableOf("\"statistic\",p_sig,n_a,x\r\n\"PL-Tau\",0.5,3,?\r\n\r\n\"Tau, U\",NA,\"6\",?\r\n");
     ASSERT_EQ(t.rows.size(), 2u);
-    EXPECT_EQ(t.column("n_a"), 2);
-    EXPECT_EQ(t.column("q0"), -1);
-    EXPECT_EQ(t.rows[1][0], "Tau, U");
+    EXPECT_TRUE(t.has(ResultColumn::NA));
+    EXPECT_FALSE(t.has(ResultColumn::Q0));
+    EXPECT_EQ(t.rows[1].statistic, "Tau, U");
     EXPECT_EQ(t.lines[1], 4) << "the blank line still counts";
-    EXPECT_EQ(t.number(1, 2), 6.0);
-    EXPECT_FALSE(t.number(1, 1).has_value());
+    EXPECT_EQ(t.rows[1].condition.model.nA, 6);
+    EXPECT_EQ(t.rows[0].pSig, 0.5);
+    EXPECT_FALSE(t.rows[1].pSig.has_value());
 }
 
 TEST(ResultsTable, ReadsNaAndTheNonFiniteSpellings) {
-    std::optional<double> v;
-    ASSERT_TRUE(plot::parseCell("NA", v));
-    EXPECT_FALSE(v.has_value());
-    ASSERT_TRUE(plot::parseCell("", v));
-    EXPECT_FALSE(v.has_value());
-    ASSERT_TRUE(plot::parseCell("NaN", v));
-    EXPECT_TRUE(std::isnan(*v));
-    ASSERT_TRUE(plot::parseCell("-Inf", v));
-    EXPECT_EQ(*v, -INFINITY);
-    ASSERT_TRUE(plot::parseCell("inf", v));
-    EXPECT_EQ(*v, INFINITY);
-    ASSERT_TRUE(plot::parseCell("-1.5e-05", v));
-    EXPECT_EQ(*v, -1.5e-05);
-    ASSERT_TRUE(plot::parseCell("1e999", v));
-    EXPECT_EQ(*v, INFINITY);
-    for (const char* bad : {"abc", "1.5x", "--1", "+-1", "0x", "N/A"}) {
-        EXPECT_FALSE(plot::parseCell(bad, v)) << bad;
-    }
+    const auto t = tableOf("p_sig,mean\nNA,NaN\n-Inf,inf\n1e999,-1.5e-05\n");
+    ASSERT_EQ(t.rows.size(), 3u);
+    EXPECT_FALSE(t.rows[0].pSig.has_value());
+    EXPECT_TRUE(std::isnan(t.rows[0].mean));
+    EXPECT_EQ(*t.rows[1].pSig, -INFINITY);
+    EXPECT_EQ(t.rows[1].mean, INFINITY);
+    EXPECT_EQ(*t.rows[2].pSig, INFINITY);
+    EXPECT_EQ(t.rows[2].mean, -1.5e-05);
 }
 
 TEST(ResultsTable, ErrorsNameTheFileAndWhereTheyCanTheLineAndColumn) {
     EXPECT_EQ(messageOf([] { tableOf(""); }), "r.csv: the file is empty (no header line)");
     EXPECT_EQ(messageOf([] { tableOf("\n\n"); }), "r.csv: the file is empty (no header line)");
-    EXPECT_EQ(messageOf([] { tableOf("a,b\n1,2\n1\n"); }), "r.csv:3: 1 fields, but the header has 2 columns");
-    EXPECT_EQ(messageOf([] { tableOf("a,a\n"); }), "r.csv:1:2: column 'a' appears twice in the header");
+    EXPECT_EQ(messageOf([] { tableOf("a,b\n1,2\n1\n"); }), "r.csv:3:1: expected 2 fields, found 1");
+    EXPECT_EQ(messageOf([] { tableOf("a,a\n"); }), "r.csv:1:3: column 'a' appears twice in the header");
+    EXPECT_EQ(messageOf([] { tableOf("a,,b\n"); }), "r.csv:1:3: empty column name in the header");
     EXPECT_EQ(messageOf([] { tableOf("a,b\n\"x,1\n"); }),
-              "r.csv:2: a quoted field is not closed before the end of the file");
-    const auto t = tableOf("a,b\n1,2\n3,x\n");
-    EXPECT_EQ(messageOf([&] { t.number(1, 1); }), "r.csv:3:2: 'x' in column b is not a number, NA, NaN or Inf");
+              "r.csv:2:1: a quoted field is not closed before the end of the file");
+    EXPECT_EQ(messageOf([] { tableOf("p_sig,n_a\n0.1,2\nx,3\n"); }),
+              "r.csv:3:1: cannot read 'x' as a number or NA (p_sig)");
+    EXPECT_EQ(messageOf([] { tableOf("p_sig,n_a\n0.1,NA\n"); }), "r.csv:2:5: cannot read 'NA' as a whole number (n_a)");
+    EXPECT_EQ(messageOf([] { tableOf("statistic,n_a\n,2\n"); }),
+              "r.csv:2:1: cannot read '' as a statistic's label (statistic)");
 }
 
 TEST(ResultsTable, FactorsPrintAsTheShortestFloatText) {
@@ -155,7 +158,7 @@ TEST(ResultsTable, FactorsPrintAsTheShortestFloatText) {
 // ---- Power figure ------------------------------------------------------------------
 
 TEST(PowerFigure, OneLinePerStatisticWithATestOnePanelPerLevel) {
-    const auto f = plot::buildPowerFigure(fixture(), powerOptions("n_a"));
+    const auto f = plot::buildPowerFigure(fixture(), request("n_a"));
     EXPECT_EQ(f.statistics, (std::vector<std::string>{"PL-Tau", "Tau-U", "PND", "PNCD"}));
     EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"level = 0", "level = 1"}));
     EXPECT_EQ(f.rows, 1);
@@ -176,7 +179,7 @@ TEST(PowerFigure, OneLinePerStatisticWithATestOnePanelPerLevel) {
 }
 
 TEST(PowerFigure, EveryOtherVaryingFactorGetsItsOwnPanels) {
-    const auto f = plot::buildPowerFigure(tableOf(grid2x2()), powerOptions("n_a"));
+    const auto f = plot::buildPowerFigure(tableOf(grid2x2()), request("n_a"));
     EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"level = 0, ar1 = 0", "level = 0, ar1 = 0.3",
                                                          "level = 1, ar1 = 0", "level = 1, ar1 = 0.3"}));
     EXPECT_EQ(f.rows, 2);
@@ -189,14 +192,14 @@ TEST(PowerFigure, EveryOtherVaryingFactorGetsItsOwnPanels) {
 }
 
 TEST(PowerFigure, FacetColumnLeadsThePanelGrid) {
-    const auto f = plot::buildPowerFigure(tableOf(grid2x2()), powerOptions("n_a", "ar1"));
+    const auto f = plot::buildPowerFigure(tableOf(grid2x2()), request("n_a", "ar1"));
     EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"ar1 = 0, level = 0", "ar1 = 0, level = 1",
                                                          "ar1 = 0.3, level = 0", "ar1 = 0.3, level = 1"}));
     // A factor that does not vary still heads one panel when named.
-    const auto g = plot::buildPowerFigure(fixture(), powerOptions("n_a", "n_b"));
+    const auto g = plot::buildPowerFigure(fixture(), request("n_a", "n_b"));
     EXPECT_EQ(panelTitles(g), (std::vector<std::string>{"n_b = 10, level = 0", "n_b = 10, level = 1"}));
     // Nothing else varies: one untitled panel.
-    const auto h = plot::buildPowerFigure(tableOf(grid2x2()), powerOptions("level"));
+    const auto h = plot::buildPowerFigure(tableOf(grid2x2()), request("level"));
     EXPECT_EQ(h.panels.size(), 4u) << "ar1 and n_a still vary";
 }
 
@@ -204,7 +207,7 @@ TEST(PowerFigure, RepeatedConditionsArePooledByTheirSeriesCounts) {
     const std::string text = kHeader + row(1, "5", "1", "0", "PND", "0.2", "0.004", "1000") +
                              row(2, "5", "1", "0", "PND", "0.5", "0.005", "3000") +
                              row(3, "7", "1", "0", "PND", "NaN", "NaN", "3000");
-    const auto f = plot::buildPowerFigure(tableOf(text), powerOptions("n_a"));
+    const auto f = plot::buildPowerFigure(tableOf(text), request("n_a"));
     ASSERT_EQ(f.panels.size(), 1u);
     EXPECT_EQ(f.panels[0].title, "");
     const auto& points = f.panels[0].lines.at(0).points;
@@ -216,36 +219,36 @@ TEST(PowerFigure, RepeatedConditionsArePooledByTheirSeriesCounts) {
 
 TEST(PowerFigure, RefusesWhatItCannotDraw) {
     const auto t = fixture();
-    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, powerOptions("n_c")); }),
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, request("n_c")); }),
               "results_small.csv: unknown --x column 'n_c'; choose one of n_a, n_b, trend, level, slope, "
               "sd_a, sd_b, ar1, ma1");
-    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, powerOptions("statistic")); }).substr(0, 40),
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, request("statistic")); }).substr(0, 40),
               "results_small.csv: unknown --x column 's");
-    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, powerOptions("n_a", "n_a")); }),
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, request("n_a", "n_a")); }),
               "results_small.csv: --facet and --x both name n_a");
-    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, powerOptions("n_a", "seed")); }).substr(0, 46),
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, request("n_a", "seed")); }).substr(0, 46),
               "results_small.csv: unknown --facet column 'see");
-    EXPECT_EQ(messageOf([] { plot::buildPowerFigure(tableOf("statistic,p_sig\n"), powerOptions("n_a")); }),
+    EXPECT_EQ(messageOf([] { plot::buildPowerFigure(tableOf("statistic,p_sig\n"), request("n_a")); }),
               "r.csv: no column 'n_a' in the header (named by --x)");
-    EXPECT_EQ(messageOf([] { plot::buildPowerFigure(tableOf("statistic,n_a\nX,3\n"), powerOptions("n_a")); }),
+    EXPECT_EQ(messageOf([] { plot::buildPowerFigure(tableOf("statistic,n_a\nX,3\n"), request("n_a")); }),
               "r.csv: no column 'p_sig' in the header (a power plot needs the share of p < alpha)");
-    EXPECT_EQ(messageOf([] { plot::buildPowerFigure(tableOf(kHeader), powerOptions("n_a")); }),
+    EXPECT_EQ(messageOf([] { plot::buildPowerFigure(tableOf(kHeader), request("n_a")); }),
               "r.csv: no result rows below the header");
     const std::string untested = kHeader + row(1, "5", "1", "0", "ECL", "NA", "NA");
-    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(tableOf(untested), powerOptions("n_a")); }),
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(tableOf(untested), request("n_a")); }),
               "r.csv: no statistic has a test (p_sig is NA in every row)");
     const std::string badShare = kHeader + row(1, "5", "1", "0", "PND", "0.2") + row(2, "5", "1", "0", "PND", "high");
-    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(tableOf(badShare), powerOptions("n_a")); }),
-              "r.csv:3:17: 'high' in column p_sig is not a number, NA, NaN or Inf");
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(tableOf(badShare), request("n_a")); }),
+              "r.csv:3:47: cannot read 'high' as a number or NA (p_sig)");
     const std::string naFactor = kHeader + row(1, "NA", "1", "0", "PND", "0.2");
-    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(tableOf(naFactor), powerOptions("n_a")); }),
-              "r.csv:2:3: column n_a is NA; design columns need a value");
+    EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(tableOf(naFactor), request("n_a")); }),
+              "r.csv:2:5: cannot read 'NA' as a whole number (n_a)");
 }
 
 // ---- Power script ------------------------------------------------------------------
 
 TEST(PowerScript, DrawsEveryLineInItsPanelWithDashedReferenceLines) {
-    const auto f = plot::buildPowerFigure(tableOf(grid2x2()), powerOptions("n_a"));
+    const auto f = plot::buildPowerFigure(tableOf(grid2x2()), request("n_a"));
     const std::string s = plot::powerScript(f, plot::ImageFormat::Svg, "/tmp/it's here.svg");
     EXPECT_NE(s.find("set terminal svg "), std::string::npos);
     EXPECT_NE(s.find("set output '/tmp/it''s here.svg'\n"), std::string::npos);
@@ -270,9 +273,7 @@ TEST(PowerScript, DrawsEveryLineInItsPanelWithDashedReferenceLines) {
 }
 
 TEST(PowerScript, FollowsTheAlphaAndThePictureFormat) {
-    PlotPowerOptions o = powerOptions("n_a");
-    o.alpha = 0.1;
-    const auto f = plot::buildPowerFigure(fixture(), o);
+    const auto f = plot::buildPowerFigure(fixture(), request("n_a", "", 0.1));
     const std::string s = plot::powerScript(f, plot::ImageFormat::Png, "out.png");
     EXPECT_NE(s.find("set terminal pngcairo "), std::string::npos);
     EXPECT_NE(s.find("0.1 with lines ls 101 notitle"), std::string::npos);
@@ -322,7 +323,7 @@ TEST(DistributionFigure, RefusesDuplicatesAndMissingColumns) {
               "r.csv:3: a second PND row for condition 1");
     const std::string clash = kHeader + row(1, "5", "1", "0", "PND", "0.2") + row(1, "6", "1", "0", "ECL", "NA");
     EXPECT_EQ(messageOf([&] { plot::buildDistributionFigure(tableOf(clash)); }),
-              "r.csv:3:1: condition 1 appears with other design values on an earlier line");
+              "r.csv:3: condition 1 appears with other design values on an earlier line");
     EXPECT_EQ(messageOf([] { plot::buildDistributionFigure(tableOf("statistic,mean,q0,q25,q50,q75\n")); }),
               "r.csv: no column 'q100' in the header (the quantiles of each statistic)");
 }
@@ -402,6 +403,47 @@ TEST(PlotRun, MissingOrFailingEngineExitsOneAndKeepsAnEarlierPicture) {
         << err2.str();
     EXPECT_EQ(readFile(o.output), "earlier picture");
     EXPECT_EQ(dir.files(), (std::vector<std::string>{"power.svg"})) << "no temporary file is left";
+}
+
+// A run at --alpha 0.01 is drawn at 0.01 without being told; a --alpha that
+// says otherwise is refused.
+TEST(PlotRun, TakesTheRunsAlphaFromItsSidecar) {
+    ScratchDirectory dir;
+    // Stands in for gnuplot: keeps the script and writes a picture.
+    const std::string engine = dir.write("engine.sh",
+                                         "#!/bin/sh\ncat > \"$(dirname \"$0\")/script.gp\"\n"
+                                         "sed -n \"s/^set output '\\(.*\\)'$/\\1/p\" \"$(dirname \"$0\")/script.gp\" |"
+                                         " while read -r out; do echo '<svg></svg>' > \"$out\"; done\n");
+    fs::permissions(engine, fs::perms::owner_all);
+    Sidecar run;
+    run.seedMode = "fixed";
+    run.alpha = 0.01;
+    PlotPowerOptions o = powerOptions("n_a");
+    o.results = dir.write("r.csv", readFile(kFixture));
+    dir.write("r.csv.json", sidecarJson(run));
+    o.output = dir.path("power.svg");
+    o.gnuplot = engine;
+    std::ostringstream err;
+    ASSERT_EQ(plotPower(o, err), 0) << err.str();
+    const std::string script = dir.read("script.gp");
+    EXPECT_NE(script.find("0.01 with lines ls 101 notitle"), std::string::npos) << script;
+    EXPECT_NE(script.find("set ylabel 'Share of series with p < 0.01'"), std::string::npos);
+    EXPECT_NE(script.find("title 'alpha = 0.01'"), std::string::npos);
+
+    o.alpha = 0.01;
+    ASSERT_EQ(plotPower(o, err), 0) << "the same alpha again: " << err.str();
+    o.alpha = 0.05;
+    std::ostringstream refused;
+    EXPECT_EQ(plotPower(o, refused), 2);
+    EXPECT_EQ(refused.str(), "zelkor plot power: --alpha 0.05 differs from the alpha 0.01 the results were run with (" +
+                                 dir.path("r.csv.json") + "); leave --alpha out\n");
+
+    dir.write("r.csv.json", "{ not json");
+    o.alpha.reset();
+    std::ostringstream broken;
+    EXPECT_EQ(plotPower(o, broken), 2);
+    EXPECT_EQ(broken.str().rfind("zelkor plot power: " + dir.path("r.csv.json") + ": not JSON: ", 0), 0u)
+        << broken.str();
 }
 
 TEST(PlotRun, RendersAnSvgPowerPlotWithItsReferenceLines) {

@@ -1,0 +1,74 @@
+// What both pictures take from a results table the same way: the design's
+// factors of each row, the values they take, the notes under a title, and
+// the shape of a grid of panels.  Bad input is an InputError whose message
+// names the file.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "resultstable.h"
+
+namespace plot {
+
+class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The design's factors in file order: every condition column but condition_id.
+const std::vector<ResultColumn>& factorColumns();
+
+const char* columnName(ResultColumn column);
+
+// "A phase length (n_a)" for n_a.
+std::string factorTitle(ResultColumn column);
+
+// The factor of that name; none for other names.
+std::optional<ResultColumn> factorNamed(const std::string& name);
+
+// A factor's value in a row, as the decimal the file writes for it.
+double factorValue(const ResultRow& row, ResultColumn column);
+
+// A factor's value as the design writes it ("0.3", "10", "-1e-05"; "NaN",
+// "Inf", "-Inf"), for titles and labels.
+std::string factorText(double value);
+
+// "level = 1".
+std::string assignment(const std::string& name, double value);
+
+// A total order on factor values in which NaN equals NaN and comes last.
+bool valueLess(double a, double b);
+bool sameValue(double a, double b);
+
+struct KeyLess {
+    bool operator()(const std::vector<double>& a, const std::vector<double>& b) const;
+};
+
+// The values, ascending, each once.
+std::vector<double> distinctValues(std::vector<double> values);
+
+std::string join(const std::vector<std::string>& parts, const std::string& separator);
+
+// Lines of notes naming the factors that take one value over the rows
+// ("Same in every condition: n_b = 10, trend = 0"), broken between factors so
+// that no line grows much wider than a panel row.
+std::vector<std::string> fixedFactorLines(const std::vector<std::string>& names,
+                                          const std::vector<std::vector<double>>& values,
+                                          const std::vector<std::size_t>& which);
+
+// "10000 series per condition" from the rows' n_sim, when the table has it.
+std::string seriesNote(const ResultsTable& table, const std::vector<std::size_t>& rows);
+
+// Rows and columns of a panel grid.  When the panels are every combination
+// of the split factors, the first factor's values make the rows and the
+// combinations of the others the columns, as long as that stays narrow;
+// otherwise the panels wrap into a near-square grid.
+void layoutPanels(int panels, const std::vector<int>& valueCounts, int& rows, int& columns);
+
+// The column's position, or an InputError naming the file and why it is needed.
+void requireColumn(const ResultsTable& table, ResultColumn column, const std::string& purpose);
+
+}  // namespace plot
