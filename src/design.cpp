@@ -124,10 +124,10 @@ std::string designText(const std::vector<Condition>& design) {
 
 // ---- Reading ---------------------------------------------------------------
 
-std::vector<DesignError> parseDesign(std::string_view text, std::vector<Condition>& design) {
+std::vector<DesignError> parseDesign(std::string_view text, std::vector<Condition>& design, CsvLimits limits) {
     design.clear();
     std::vector<DesignError> errors;
-    TableReader<Condition> reader(text, designColumns(), HeaderRule::Complete);
+    TableReader<Condition> reader(text, designColumns(), HeaderRule::Complete, limits);
     const bool header = reader.readHeader(errors);
     if (!header && errors.empty() && reader.csvError() == nullptr)
         errors.push_back({1, 1, "the design is empty: no header line"});

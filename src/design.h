@@ -97,7 +97,7 @@ using DesignError = TableProblem;
 // are checked as a run checks them: option 1 or 2, lengths within the
 // option's limits, not both coefficients non-zero, identifiers positive and
 // unique.  Every problem found is returned (the design is then empty).
-std::vector<DesignError> parseDesign(std::string_view text, std::vector<Condition>& design);
+std::vector<DesignError> parseDesign(std::string_view text, std::vector<Condition>& design, CsvLimits limits = {});
 
 // The first value problem of a condition (option, lengths within the
 // option's limits, not both coefficients non-zero) as parseDesign words it;

@@ -6,8 +6,9 @@ using Reader = TableReader<ResultRow>;
 
 class BlockReader {
 public:
-    BlockReader(std::string_view text, const StatisticsOf& statistics, ResultsReading& reading)
-        : text_(text), statistics_(statistics), reading_(reading), reader_(text, resultColumns(), HeaderRule::Exact) {}
+    BlockReader(std::string_view text, const StatisticsOf& statistics, CsvLimits limits, ResultsReading& reading)
+        : text_(text), statistics_(statistics), reading_(reading),
+          reader_(text, resultColumns(), HeaderRule::Exact, limits) {}
 
     void read() {
         if (headerCutShort() || !readHeader()) return;
@@ -29,11 +30,14 @@ public:
     }
 
 private:
-    // An interruption within the header leaves a beginning of it.
+    // An interruption within the header leaves a beginning of it (after a
+    // byte-order mark, which the reader passes over).
     bool headerCutShort() {
         const std::string header = resultsHeader();
-        if (text_.size() >= header.size() || header.compare(0, text_.size(), text_) != 0) return false;
-        reading_.tornTail = !text_.empty();
+        std::string_view text = text_;
+        if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+        if (text.size() >= header.size() || header.compare(0, text.size(), text) != 0) return false;
+        reading_.tornTail = !text.empty();
         return true;
     }
 
@@ -112,15 +116,15 @@ private:
 
 }  // namespace
 
-ResultsReading readResults(std::string_view text, const StatisticsOf& statistics) {
+ResultsReading readResults(std::string_view text, const StatisticsOf& statistics, CsvLimits limits) {
     ResultsReading reading;
-    BlockReader(text, statistics, reading).read();
+    BlockReader(text, statistics, limits, reading).read();
     return reading;
 }
 
 bool keptSeries(std::string_view text, const std::vector<ResultBlock>& kept, std::size_t& keep,
-                std::string& error) {
-    TableReader<SeriesRow> reader(text, seriesColumns(), HeaderRule::Exact);
+                std::string& error, CsvLimits limits) {
+    TableReader<SeriesRow> reader(text, seriesColumns(), HeaderRule::Exact, limits);
     std::vector<TableProblem> problems;
     if (!reader.readHeader(problems) || !reader.record().terminated) {
         keep = 0;

@@ -32,7 +32,8 @@ struct ResultsReading {
 // Splits a results file into whole conditions.  An incomplete last
 // condition, a last line without its line end and a header cut short are
 // left out and flagged; anything else that does not fit is an error.
-ResultsReading readResults(std::string_view text, const StatisticsOf& statistics = defaultStatistics);
+ResultsReading readResults(std::string_view text, const StatisticsOf& statistics = defaultStatistics,
+                           CsvLimits limits = {});
 
 // The length of an interrupted per-series file's beginning that holds its
 // header and exactly every series of the kept conditions, in order: that
@@ -40,4 +41,4 @@ ResultsReading readResults(std::string_view text, const StatisticsOf& statistics
 // not hold them.  A file without a whole header keeps nothing, which is
 // right only when no condition is kept.
 bool keptSeries(std::string_view text, const std::vector<ResultBlock>& kept, std::size_t& keep,
-                std::string& error);
+                std::string& error, CsvLimits limits = {});

@@ -8,10 +8,11 @@ std::string at(const std::string& name, const TableProblem& p) {
 
 }  // namespace
 
-bool readResultsTable(std::string_view text, const std::string& name, ResultsTable& table, std::string& error) {
+bool readResultsTable(std::string_view text, const std::string& name, ResultsTable& table, std::string& error,
+                      CsvLimits limits) {
     table = ResultsTable{};
     table.name = name;
-    TableReader<ResultRow> reader(text, resultColumns(), HeaderRule::Known);
+    TableReader<ResultRow> reader(text, resultColumns(), HeaderRule::Known, limits);
     std::vector<TableProblem> problems;
     const bool header = reader.readHeader(problems);
     if (!header || reader.csvError() != nullptr) {

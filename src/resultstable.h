@@ -22,4 +22,5 @@ struct ResultsTable {
 // and, where it can, the line and column ("r.csv:4:15: ..."): an empty file,
 // a column named twice or without a name, a row with another number of
 // fields than the header, a cell that is not its column's kind of value.
-bool readResultsTable(std::string_view text, const std::string& name, ResultsTable& table, std::string& error);
+bool readResultsTable(std::string_view text, const std::string& name, ResultsTable& table, std::string& error,
+                      CsvLimits limits = {});

@@ -142,6 +142,23 @@ TEST(ResultsRead, WholeConditionsAndTornTails) {
     EXPECT_EQ(readResults(resultsHeader()).headerEnd, resultsHeader().size());
 }
 
+TEST(ResultsRead, AByteOrderMarkIsPassedOverAndLimitsHold) {
+    const std::string whole = resultsHeader() + linesOf(2, Option::Varden) + linesOf(5, Option::Varden);
+    const ResultsReading marked = readResults("\xEF\xBB\xBF" + whole);
+    ASSERT_FALSE(marked.error) << marked.error->message;
+    ASSERT_EQ(marked.blocks.size(), 2u);
+    EXPECT_EQ(marked.blocks[1].end, whole.size() + 3) << "offsets in the file as it is";
+    EXPECT_TRUE(readResults("\xEF\xBB\xBF" + resultsHeader().substr(0, 9)).tornTail);
+
+    const ResultsReading limited = readResults(whole, defaultStatistics, CsvLimits{100, 100000});
+    ASSERT_TRUE(limited.error);
+    EXPECT_EQ(limited.error->line, 1);
+    EXPECT_EQ(limited.error->message, "the line is longer than 100 bytes");
+    const ResultsReading large = readResults(whole, defaultStatistics, CsvLimits{1000, 100});
+    ASSERT_TRUE(large.error);
+    EXPECT_EQ(large.error->message, "the file is larger than 100 bytes");
+}
+
 TEST(ResultsRead, RejectsWhatNoRunWrites) {
     const std::string one = linesOf(2, Option::Varden);
     const std::string firstLine = one.substr(0, one.find('\n') + 1);
