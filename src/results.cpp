@@ -11,6 +11,19 @@ void writeOptional(const std::optional<T>& value, std::string& out, std::string 
     out += value ? text(*value) : std::string(kNotAvailable);
 }
 
+// A cell that is NA or a value of the kind `read` reads.
+template <class T>
+bool readOptional(std::string_view text, std::optional<T>& value, bool (*read)(std::string_view, T&)) {
+    if (isNotAvailable(text)) {
+        value.reset();
+        return true;
+    }
+    T v{};
+    if (!read(text, v)) return false;
+    value = v;
+    return true;
+}
+
 std::string floatOf(double value) { return floatText(static_cast<float>(value)); }
 
 std::string countText(long long n) { return std::to_string(n); }
@@ -32,17 +45,7 @@ TableColumn<Row> quantileColumn(const char* name) {
 template <std::optional<double> Row::*Member>
 TableColumn<Row> testedColumn(const char* name) {
     return {name, [](const Row& r, std::string& out) { writeOptional(r.*Member, out, doubleText); },
-            [](std::string_view t, Row& r) {
-                if (isNotAvailable(t)) {
-                    (r.*Member).reset();
-                    return true;
-                }
-                double v = 0.0;
-                if (!readReal(t, v)) return false;
-                r.*Member = v;
-                return true;
-            },
-            "a number or NA"};
+            [](std::string_view t, Row& r) { return readOptional(t, r.*Member, readReal); }, "a number or NA"};
 }
 
 bool readLabel(std::string_view text, std::string& label) {
@@ -74,17 +77,7 @@ Columns<Row> makeResultColumns() {
         {"n_nonfinite", [](const Row& r, std::string& out) { out += countText(r.nNonFinite); },
          [](std::string_view t, Row& r) { return readCount(t, r.nNonFinite); }, "a count"},
         {"n_p_nan", [](const Row& r, std::string& out) { writeOptional(r.nPNaN, out, countText); },
-         [](std::string_view t, Row& r) {
-             if (isNotAvailable(t)) {
-                 r.nPNaN.reset();
-                 return true;
-             }
-             long long n = 0;
-             if (!readCount(t, n)) return false;
-             r.nPNaN = n;
-             return true;
-         },
-         "a count or NA"},
+         [](std::string_view t, Row& r) { return readOptional(t, r.nPNaN, readCount); }, "a count or NA"},
     };
     columns.insert(columns.end(), own.begin(), own.end());
     return columns;
@@ -111,17 +104,7 @@ Columns<SeriesRow> makeSeriesColumns() {
         {"value", [](const S& r, std::string& out) { out += floatText(r.value); },
          [](std::string_view t, S& r) { return readParameter(t, r.value); }, "a number"},
         {"p_value", [](const S& r, std::string& out) { writeOptional(r.pValue, out, optionalFloatText); },
-         [](std::string_view t, S& r) {
-             if (isNotAvailable(t)) {
-                 r.pValue.reset();
-                 return true;
-             }
-             float p = 0.0f;
-             if (!readParameter(t, p)) return false;
-             r.pValue = p;
-             return true;
-         },
-         "a number or NA"},
+         [](std::string_view t, S& r) { return readOptional(t, r.pValue, readParameter); }, "a number or NA"},
     };
 }
 

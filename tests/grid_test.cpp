@@ -144,13 +144,6 @@ std::string withoutIds(const std::string& lines) {
     return rest;
 }
 
-// Field k of the first line.
-std::string field(const std::string& lines, int k) {
-    std::size_t start = 0;
-    for (int i = 0; i < k; ++i) start = lines.find(',', start) + 1;
-    return lines.substr(start, lines.find(',', start) - start);
-}
-
 }  // namespace
 
 TEST_F(Grid, RunWritesConditionsInIdOrderWithSidecar) {
@@ -288,7 +281,7 @@ TEST_F(Grid, PerConditionSeedsSurviveShufflingShardingAndAddedRows) {
     std::set<std::string> seeds;
     for (const auto& [id, lines] : a) {
         EXPECT_EQ(withoutIds(b.at(id + 10)), withoutIds(lines)) << "condition " << id;
-        seeds.insert(field(lines, 12));
+        seeds.insert(csvFields(lines.substr(0, lines.find('\n')))[12]);
     }
     EXPECT_EQ(seeds.size(), 7u);
     Condition first;
