@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "floatbits.h"
+#include "test.h"
 #include "signtest.h"
 
 namespace {

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "test.h"
+
 namespace {
 
 std::vector<int> ints(const std::string& list) {
@@ -23,8 +25,6 @@ std::vector<float> floats(const std::string& list) {
     EXPECT_TRUE(parseFloatList(list, v, error)) << list << ": " << error;
     return v;
 }
-
-bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 Condition condition(int id, Option option, ModelParameters m) {
     Condition c;
@@ -62,7 +62,7 @@ TEST(DesignSpec, ListsAndInclusiveRanges) {
     const std::vector<float> r = floats("0:1:0.1");
     ASSERT_EQ(r.size(), 11u);
     const std::vector<float> l = floats("0,0.1,0.2,0.3,0.4,0.5,0.6,0.7,0.8,0.9,1");
-    for (std::size_t i = 0; i < r.size(); ++i) EXPECT_TRUE(sameBits(r[i], l[i])) << i;
+    for (std::size_t i = 0; i < r.size(); ++i) EXPECT_TRUE(sameFloat(r[i], l[i])) << i;
     EXPECT_EQ(floats("-0.6:0.6:0.3").size(), 5u);
     EXPECT_EQ(floats("0.25"), (std::vector<float>{0.25f}));
     // The dialogue's grammar: hexadecimal and non-finite entries.

@@ -5,15 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 
-namespace {
-
-bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-}  // namespace
+#include "test.h"
 
 TEST(NumberText, ParametersAreTheShortestFloatText) {
     EXPECT_EQ(parameterText(0.3f), "0.3");
@@ -27,7 +21,7 @@ TEST(NumberText, ParametersAreTheShortestFloatText) {
     for (float v : {0.1f, 1e-30f, 3.4028235e38f, 1.17549435e-38f, 1e-45f, 0.30000001f, -2.5e-7f}) {
         float back = 0.0f;
         ASSERT_TRUE(readParameter(parameterText(v), back)) << v;
-        EXPECT_TRUE(sameBits(back, v)) << parameterText(v);
+        EXPECT_TRUE(sameFloat(back, v)) << parameterText(v);
     }
 }
 
@@ -48,7 +42,7 @@ TEST(NumberText, FloatsHaveNineDigitsAndDoublesTheShortestText) {
     for (float v : {0.1f, 1e-38f, -3.3333333f, 0.58999997f}) {
         float back = 0.0f;
         ASSERT_TRUE(readParameter(floatText(v), back));
-        EXPECT_TRUE(sameBits(back, v)) << floatText(v);
+        EXPECT_TRUE(sameFloat(back, v)) << floatText(v);
     }
 }
 

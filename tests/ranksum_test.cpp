@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "floatbits.h"
+#include "test.h"
 
 namespace {
 RankSumWorkspace ws;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "floatbits.h"
+#include "test.h"
 
 // Up to 62 trials the tail count fits a 64-bit integer: one rounding to
 // float (ties to even) and an exact power-of-two scaling give the expected

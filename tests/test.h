@@ -1,5 +1,5 @@
-// What the tests share: a scripted generator source, models and rows written
-// in one line, a scratch directory, reading a file, splitting a CSV line, and one
+// What the tests share: bit-exact float comparison, a scripted generator
+// source, models and rows written in one line, a scratch directory, reading a file, splitting a CSV line, and one
 // way to run the built program with arguments and input and see its exit
 // status and both streams.
 #pragma once
@@ -13,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -23,6 +26,32 @@
 #include "mersenne.h"
 #include "model.h"
 #include "statistic.h"
+
+// ---- Floats ------------------------------------------------------------------
+
+inline std::int64_t orderedBits(float v) {
+    std::int32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b < 0 ? -static_cast<std::int64_t>(b & 0x7fffffff) : b;
+}
+
+// Equal bits, or both NaN; a failure shows both values as hexfloats with
+// their distance in units in the last place.
+inline ::testing::AssertionResult sameFloat(float actual, float expected) {
+    if (std::isnan(actual) && std::isnan(expected)) return ::testing::AssertionSuccess();
+    std::uint32_t a, e;
+    std::memcpy(&a, &actual, sizeof a);
+    std::memcpy(&e, &expected, sizeof e);
+    if (a == e) return ::testing::AssertionSuccess();
+    std::ostringstream out;
+    out << std::hexfloat << actual << " (" << std::defaultfloat << actual << ") vs expected " << std::hexfloat
+        << expected << " (" << std::defaultfloat << expected << ")";
+    if (!std::isnan(actual) && !std::isnan(expected))
+        out << ", " << std::llabs(orderedBits(actual) - orderedBits(expected)) << " ulp apart";
+    return ::testing::AssertionFailure() << out.str();
+}
+
+#define EXPECT_BITS(actual, expected) EXPECT_TRUE(sameFloat((actual), (expected)))
 
 // ---- The generator ---------------------------------------------------------
 
