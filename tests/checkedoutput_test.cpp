@@ -3,14 +3,13 @@
 #include "checkedoutput.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "test.h"
 
 namespace {
 
@@ -74,7 +73,8 @@ TEST(CheckedOutput, ClosedDescriptorIsBadFileDescriptor) {
 }
 
 TEST(CheckedOutput, GoodFileKeepsEveryByteAndReportsNothing) {
-    const std::string path = testing::TempDir() + "checked_" + std::to_string(getpid());
+    const ScratchDirectory dir;
+    const std::string path = dir.path("checked");
     std::FILE* file = std::fopen(path.c_str(), "w");
     ASSERT_NE(file, nullptr);
     Recorder recorder;
@@ -87,11 +87,7 @@ TEST(CheckedOutput, GoodFileKeepsEveryByteAndReportsNothing) {
     out.close();  // a second close does nothing
     EXPECT_TRUE(recorder.errors.empty());
     EXPECT_FALSE(out.failed());
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream read;
-    read << in.rdbuf();
-    EXPECT_EQ(read.str(), text + text);
-    std::remove(path.c_str());
+    EXPECT_EQ(readFile(path), text + text);
 }
 
 TEST(CheckedOutput, MessageNamesProgramAndSystemError) {
