@@ -3,7 +3,7 @@
 #include <ostream>
 
 #include "designexpand.h"
-#include "files.h"
+#include "atomicfile.h"
 #include "grid.h"
 
 namespace {
@@ -85,7 +85,7 @@ int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err) {
     }
     std::string error;
     if (!writeFileAtomically(options.output, text, error)) {
-        err << "zelkor: " << options.output << ": " << error << "\n";
+        err << "zelkor: grid expand: " << error << "\n";
         return kExitFailure;
     }
     return 0;

@@ -3,7 +3,8 @@
 #include <map>
 #include <ostream>
 
-#include "files.h"
+#include "atomicfile.h"
+#include "boundedread.h"
 #include "grid.h"
 #include "resultsread.h"
 #include "sidecar.h"
@@ -23,12 +24,12 @@ int readPart(const std::string& path, Part& p, std::ostream& err) {
     p.path = path;
     std::string text;
     std::string error;
-    if (!readTextFile(path, text, error)) {
+    if (!readBoundedFile(path, kInputFileLimit, text, error)) {
         err << kWhere << path << ": " << error << "\n";
         return kExitInput;
     }
     std::string sidecarText;
-    if (!readTextFile(path + ".json", sidecarText, error)) {
+    if (!readBoundedFile(path + ".json", kSidecarFileLimit, sidecarText, error)) {
         err << kWhere << path << ".json: " << error << " (every part needs its sidecar)\n";
         return kExitInput;
     }
@@ -133,7 +134,7 @@ int gridMerge(const MergeOptions& options, std::ostream& err) {
     for (const auto& [path, text] : {std::pair{options.output, merged},
                                      std::pair{options.output + ".json", sidecarJson(sidecar)}})
         if (!writeFileAtomically(path, text, error)) {
-            err << "zelkor: write error: " << path << ": " << error << "\n";
+            err << "zelkor: grid merge: " << error << "\n";
             return kExitFailure;
         }
     return 0;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "files.h"
+#include "boundedread.h"
 #include "version.h"
 
 namespace {
@@ -75,7 +75,7 @@ int planRun(const RunOptions& options, RunPlan& plan, std::ostream& err) {
     // The whole design is read and checked before anything is simulated.
     std::string text;
     std::string error;
-    if (!readTextFile(options.design, text, error)) {
+    if (!readBoundedFile(options.design, kInputFileLimit, text, error)) {
         err << "zelkor: " << options.design << ": " << error << "\n";
         return kExitInput;
     }

@@ -1,8 +1,9 @@
 #include "gridresume.h"
 
 #include <filesystem>
+#include <limits>
 
-#include "files.h"
+#include "boundedread.h"
 
 namespace {
 
@@ -10,8 +11,7 @@ const char* const kWhere = "zelkor: grid run: ";
 
 // Which sidecar field says that an earlier run is not this one; empty when
 // none does.
-std::string mismatch(const Sidecar& mine, const Sidecar& found) {
-    const Sidecar expected = storedSidecar(mine);
+std::string mismatch(const Sidecar& expected, const Sidecar& found) {
     std::string field = studyDifference(expected, found);
     if (field.empty() && found.shard != expected.shard) field = "shard";
     if (field.empty() && found.conditions != expected.conditions) field = "conditions";
@@ -21,7 +21,7 @@ std::string mismatch(const Sidecar& mine, const Sidecar& found) {
 
 bool readSidecarFile(const std::string& path, Sidecar& s, std::string& error) {
     std::string text;
-    return readTextFile(path, text, error) && parseSidecar(text, s, error);
+    return readBoundedFile(path, kSidecarFileLimit, text, error) && parseSidecar(text, s, error);
 }
 
 // Whether a finished run of this study is in place.
@@ -48,7 +48,7 @@ public:
             return kExitInput;
         }
         std::string text;
-        if (!readTextFile(plan_.partialPath, text, error)) return refuse(plan_.partialPath, error);
+        if (!readBoundedFile(plan_.partialPath, kInputFileLimit, text, error)) return refuse(plan_.partialPath, error);
         const ResultsReading reading = readResults(text, plan_.statistics);
         if (reading.error) {
             err_ << plan_.partialPath << ":" << reading.error->line << ":" << reading.error->column << ": "
@@ -90,7 +90,8 @@ private:
     int keepSeries(const std::vector<ResultBlock>& kept) {
         std::string text;
         std::string error;
-        if (!readTextFile(plan_.seriesPartialPath, text, error)) {
+        // Every series of a long study: no ceiling below what the run wrote.
+        if (!readBoundedFile(plan_.seriesPartialPath, std::numeric_limits<std::uint64_t>::max(), text, error)) {
             if (!kept.empty()) return refuse(plan_.seriesPartialPath, error);
             text.clear();
         }

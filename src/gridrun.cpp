@@ -1,18 +1,33 @@
 // grid run: plan, resume, open the partial files, run the conditions, and
 // commit the finished files under their names.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 
-#include "files.h"
+#include "atomicfile.h"
 #include "grid.h"
 #include "gridplan.h"
 #include "gridresume.h"
+#include "outputfile.h"
 #include "progress.h"
 
 namespace {
 
 const char* const kWhere = "zelkor: grid run: ";
+
+// Why a file cannot be made at path because its directory is missing or is
+// no directory; empty otherwise.
+std::string missingDirectory(const std::string& path) {
+    const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    if (directory.empty()) return {};
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(directory, ec);
+    if (!std::filesystem::exists(status)) return std::strerror(ENOENT);
+    if (!std::filesystem::is_directory(status)) return std::strerror(ENOTDIR);
+    return {};
+}
 
 // The partial files a run writes, and those this run began (removed again
 // when the run fails before its first condition).
@@ -42,9 +57,14 @@ public:
 private:
     int openAll() {
         const std::string& output = plan_.options.output;
+        // A missing directory named as the user gave the file, before anything is written.
+        for (const std::string* path : {&output, &plan_.options.perSeries})
+            if (const std::string why = missingDirectory(*path); !why.empty()) return report(*path, why) ? 0 : 1;
         std::string error;
-        if (!writeFileAtomically(plan_.partialSidecarPath, sidecarJson(plan_.sidecar), error))
-            return report(output, error) ? 0 : 1;
+        if (!writeFileAtomically(plan_.partialSidecarPath, sidecarJson(plan_.sidecar), error)) {
+            err_ << "zelkor: " << error << "\n";
+            return 1;
+        }
         if (!point_.resuming) files_.begun.push_back(plan_.partialSidecarPath);
         if (!openPart(files_.results, plan_.partialPath, point_.keepResults, resultsHeader(), output)) return 1;
         if (plan_.perSeries && !openPart(files_.series, plan_.seriesPartialPath, point_.keepSeries,
@@ -124,7 +144,8 @@ int runConditions(const RunPlan& plan, const ResumePoint& point, const Condition
     return 0;
 }
 
-// Closes the partial files and gives them and the sidecar their names.
+// Closes the partial files and gives them and the sidecar their names,
+// each flushed to disk before it replaces anything.
 int commitRun(const RunPlan& plan, RunFiles& files, std::ostream& err) {
     const auto writeError = [&](const OutputFile& f) {
         err << "zelkor: write error: " << f.path() << ": " << f.error() << "\n";
@@ -132,14 +153,10 @@ int commitRun(const RunPlan& plan, RunFiles& files, std::ostream& err) {
     };
     if (!files.results.close()) return writeError(files.results);
     if (plan.perSeries && !files.series.close()) return writeError(files.series);
-    const std::string sidecarTemp = plan.sidecarPath + ".tmp";
-    OutputFile side;
-    if (!side.open(sidecarTemp, "wb") || !side.write(sidecarJson(plan.sidecar)) || !side.close())
-        return writeError(side);
     std::string error;
-    if ((plan.perSeries && !renameFile(plan.seriesPartialPath, plan.options.perSeries, error)) ||
-        !renameFile(plan.partialPath, plan.options.output, error) ||
-        !renameFile(sidecarTemp, plan.sidecarPath, error)) {
+    if ((plan.perSeries && !finishFile(plan.seriesPartialPath, plan.options.perSeries, error)) ||
+        !finishFile(plan.partialPath, plan.options.output, error) ||
+        !writeFileAtomically(plan.sidecarPath, sidecarJson(plan.sidecar), error)) {
         err << "zelkor: " << error << "\n";
         return kExitFailure;
     }

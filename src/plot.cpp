@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "distributionfigure.h"
-#include "files.h"
+#include "boundedread.h"
 #include "powerfigure.h"
 #include "sidecar.h"
 
@@ -30,7 +30,7 @@ std::optional<ImageFormat> outputFormat(const std::string& output, const std::st
 ResultsTable readTable(const std::string& path) {
     std::string text;
     std::string error;
-    if (!readTextFile(path, text, error)) throw InputError(path + ": cannot be opened: " + error);
+    if (!readBoundedFile(path, kInputFileLimit, text, error)) throw InputError(path + ": " + error);
     ResultsTable table;
     if (!readResultsTable(text, path, table, error)) throw InputError(error);
     return table;
@@ -47,7 +47,8 @@ double runAlpha(const PlotPowerOptions& options) {
     std::string text;
     std::string error;
     Sidecar sidecar;
-    if (!readTextFile(path, text, error) || !parseSidecar(text, sidecar, error)) throw InputError(path + ": " + error);
+    if (!readBoundedFile(path, kSidecarFileLimit, text, error) || !parseSidecar(text, sidecar, error))
+        throw InputError(path + ": " + error);
     if (options.alpha && !(*options.alpha == sidecar.alpha))
         throw InputError("--alpha " + plot::factorText(*options.alpha) + " differs from the alpha " +
                          plot::factorText(sidecar.alpha) + " the results were run with (" + path +

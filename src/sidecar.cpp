@@ -4,47 +4,47 @@
 
 #include <nlohmann/json.hpp>
 
+#include "jsontext.h"
+#include "utf8.h"
+
 namespace {
 
 using Json = nlohmann::ordered_json;
 
 constexpr const char* kFormat = "zelkor-grid-results";
+// Beside a text field whose bytes are not UTF-8: their exact text (jsontext.h).
+constexpr const char* kBytesSuffix = "_bytes";
 
-// The length of the well-formed UTF-8 sequence at text[i], 0 when there is none.
-std::size_t utf8Length(const std::string& text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = byte(i);
-    if (c < 0x80) return 1;
-    std::size_t n = 0;
-    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
-    else if (c == 0xE0) n = 3, low = 0xA0;
-    else if ((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) n = 3;
-    else if (c == 0xED) n = 3, high = 0x9F;  // no surrogates
-    else if (c == 0xF0) n = 4, low = 0x90;
-    else if (c >= 0xF1 && c <= 0xF3) n = 4;
-    else if (c == 0xF4) n = 4, high = 0x8F;
-    else return 0;
-    if (i + n > text.size() || byte(i + 1) < low || byte(i + 1) > high) return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-    return n;
-}
+// Version 0.1 wrote paths and command lines as raw bytes, UTF-8 or not, which
+// a JSON parser refuses.  Before such a text is parsed, every byte that is
+// no part of a well-formed character becomes a private-use character
+// U+F700 + byte, and the strings read from it are turned back byte for byte.
+constexpr char32_t kRawByteBase = 0xF700;
 
-// The text with every byte that starts no UTF-8 sequence read as Latin-1.
-std::string asUtf8(const std::string& text) {
+std::string escapeRawBytes(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = utf8Length(text, i);
-        if (n > 0) {
-            out.append(text, i, n);
-            i += n;
-            continue;
-        }
-        const auto c = static_cast<unsigned char>(text[i++]);
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Character c = nextCharacter(text, at);
+        if (c.valid)
+            out.append(text.substr(at, c.length));
+        else
+            appendUtf8(out, kRawByteBase + static_cast<unsigned char>(text[at]));
+        at += c.length;
+    }
+    return out;
+}
+
+std::string restoreRawBytes(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Character c = nextCharacter(text, at);
+        if (c.valid && c.codePoint >= kRawByteBase + 0x80 && c.codePoint <= kRawByteBase + 0xFF)
+            out += static_cast<char>(c.codePoint - kRawByteBase);
+        else
+            out.append(text, at, c.length);
+        at += c.length;
     }
     return out;
 }
@@ -52,14 +52,21 @@ std::string asUtf8(const std::string& text) {
 // Readers of one field, each false with a message naming it.
 class Fields {
 public:
-    Fields(const Json& root, std::string& error) : root_(root), error_(error) {}
+    Fields(const Json& root, bool rawBytes, std::string& error) : root_(root), rawBytes_(rawBytes), error_(error) {}
 
     bool text(const char* name, std::string& out) {
         const Json* v = find(name);
         if (v == nullptr) return false;
         if (!v->is_string()) return wrongType(name);
-        out = v->get<std::string>();
-        return true;
+        out = rawBytes_ ? restoreRawBytes(v->get<std::string>()) : v->get<std::string>();
+        return exact(name, out);
+    }
+
+    // A text that may be absent or null: empty then.
+    bool optionalText(const char* name, std::string& out) {
+        const Json* v = optional(name);
+        out.clear();
+        return v == nullptr || v->is_null() || text(name, out);
     }
 
     template <class T>
@@ -96,6 +103,17 @@ public:
     }
 
 private:
+    // The exact bytes of a text that is not UTF-8, from its NAME_bytes field.
+    bool exact(const char* name, std::string& out) {
+        const Json* bytes = optional((std::string(name) + kBytesSuffix).c_str());
+        if (bytes == nullptr) return true;
+        if (!bytes->is_string() || !bytesOfExactText(bytes->get<std::string>(), out)) {
+            error_ = std::string("field '") + name + kBytesSuffix + "' is not a text of %XX escapes";
+            return false;
+        }
+        return true;
+    }
+
     const Json* find(const char* name) {
         const Json* v = optional(name);
         if (v == nullptr) error_ = std::string("field '") + name + "' is missing";
@@ -122,11 +140,12 @@ private:
     }
 
     const Json& root_;
+    bool rawBytes_;  // the text held raw bytes that are not UTF-8
     std::string& error_;
 };
 
-bool readFields(const Json& root, Sidecar& s, std::string& error) {
-    Fields f(root, error);
+bool readFields(const Json& root, bool rawBytes, Sidecar& s, std::string& error) {
+    Fields f(root, rawBytes, error);
     std::string format;
     if (!f.text("format", format)) return false;
     if (format != kFormat) {
@@ -152,9 +171,17 @@ bool readFields(const Json& root, Sidecar& s, std::string& error) {
     if (!(reps != nullptr && reps->is_string() && reps->get<std::string>() == "default") &&
         !f.whole("replications", s.replications))
         return false;
-    const Json* perSeries = f.optional("per_series");
-    s.perSeries = perSeries != nullptr && perSeries->is_string() ? perSeries->get<std::string>() : std::string();
-    return true;
+    return f.optionalText("per_series", s.perSeries);
+}
+
+}  // namespace
+
+namespace {
+
+// A text field: readable UTF-8, and its exact bytes beside it when they are not UTF-8.
+void putText(Json& j, const char* name, const std::string& text) {
+    j[name] = jsonText(text);
+    if (!isValidUtf8(text)) j[std::string(name) + kBytesSuffix] = exactText(text);
 }
 
 }  // namespace
@@ -163,28 +190,32 @@ std::string sidecarJson(const Sidecar& s) {
     Json j;
     j["format"] = kFormat;
     j["format_version"] = s.formatVersion;
-    j["program_version"] = asUtf8(s.programVersion);
-    j["design_hash"] = asUtf8(s.designHash);
+    putText(j, "program_version", s.programVersion);
+    putText(j, "design_hash", s.designHash);
     j["design_conditions"] = s.designConditions;
     j["shard"] = s.shard;
     j["shards"] = s.shards;
     j["conditions"] = s.conditions;
-    j["seed_mode"] = asUtf8(s.seedMode);
+    putText(j, "seed_mode", s.seedMode);
     j["seed"] = s.seed;
     if (s.replications > 0)
         j["replications"] = s.replications;
     else
         j["replications"] = "default";
     j["alpha"] = s.alpha;
-    j["per_series"] = s.perSeries.empty() ? Json(nullptr) : Json(asUtf8(s.perSeries));
-    j["command_line"] = asUtf8(s.commandLine);
+    if (s.perSeries.empty())
+        j["per_series"] = nullptr;
+    else
+        putText(j, "per_series", s.perSeries);
+    putText(j, "command_line", s.commandLine);
     return j.dump(2) + "\n";
 }
 
 bool parseSidecar(const std::string& text, Sidecar& s, std::string& error) {
     Json root;
+    const bool rawBytes = !isValidUtf8(text);
     try {
-        root = Json::parse(asUtf8(text));
+        root = Json::parse(rawBytes ? escapeRawBytes(text) : text);
     } catch (const Json::parse_error& e) {
         // "[json.exception.parse_error.101] parse error at line 1, ...": the part after the tag.
         const std::string what = e.what();
@@ -196,14 +227,7 @@ bool parseSidecar(const std::string& text, Sidecar& s, std::string& error) {
         error = "not a JSON object";
         return false;
     }
-    return readFields(root, s, error);
-}
-
-Sidecar storedSidecar(const Sidecar& s) {
-    Sidecar stored = s;
-    std::string error;
-    parseSidecar(sidecarJson(s), stored, error);
-    return stored;
+    return readFields(root, rawBytes, s, error);
 }
 
 std::string studyDifference(const Sidecar& a, const Sidecar& b) {

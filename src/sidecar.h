@@ -7,7 +7,8 @@
 // ("zelkor-grid-results"), format_version, program_version, design_hash,
 // design_conditions, shard, shards, conditions (the ids in the file),
 // seed_mode, seed, replications (a number, or "default"), alpha, per_series
-// (a path, or null) and command_line.
+// (a path, or null) and command_line; per_series_bytes and
+// command_line_bytes beside those two when their bytes are not UTF-8.
 //
 // To add a field: a member here, one line in sidecarJson, and its reading in
 // parseSidecar with a default when it is absent (so that sidecars written
@@ -36,18 +37,16 @@ struct Sidecar {
     std::string commandLine;
 };
 
-// The sidecar as JSON text, one field per line.  Text that is not UTF-8
-// (a path in another encoding) is stored with each stray byte read as
-// Latin-1, so the file is always valid JSON.
+// The sidecar as JSON text.  A text that is not UTF-8 (a path in another
+// encoding) is stored readable (jsonText) with its exact bytes in a field
+// NAME_bytes beside it (exactText), so the file is always valid JSON and
+// reads back as the very bytes.
 std::string sidecarJson(const Sidecar& s);
 
-// Reads a sidecar; false with a message when the text is not one.  Sidecars
-// that hold raw bytes that are not UTF-8 (as version 0.1 wrote them) are
-// read as sidecarJson would have stored them.
+// Reads a sidecar; false with a message when the text is not one.  A
+// sidecar that holds raw bytes that are not UTF-8 in its strings, as
+// version 0.1 wrote them, reads back as those bytes.
 bool parseSidecar(const std::string& text, Sidecar& s, std::string& error);
-
-// The sidecar as a file holds it: its text fields as they read back.
-Sidecar storedSidecar(const Sidecar& s);
 
 // The name of the first field (in the order above) in which two sidecars
 // describe different studies or settings: everything but the shard, the

@@ -198,7 +198,7 @@ TEST_F(Grid, DesignErrorsStopTheRunBeforeAnySimulation) {
     EXPECT_EQ(files(), (std::vector<std::string>{"design.csv"}));
 
     EXPECT_EQ(run(options("missing.csv", "r.csv")), 2);
-    EXPECT_NE(err().find("missing.csv: No such file or directory"), std::string::npos) << err();
+    EXPECT_EQ(err(), "zelkor: " + path("missing.csv") + ": cannot be opened: No such file or directory\n");
 }
 
 TEST_F(Grid, RunRefusesBadSettings) {
@@ -416,11 +416,11 @@ TEST_F(Grid, MergeRefusesPartsThatDoNotMakeTheStudy) {
     };
     refused({"p1.csv", "p3.csv"}, "shard 2/3 is missing");
     refused({"p1.csv", "p2.csv", "p3.csv", "p2.csv"}, "are both shard 2/3");
-    refused({"p1.csv", "p2.csv", "nothere.csv"}, "nothere.csv: No such file or directory");
+    refused({"p1.csv", "p2.csv", "nothere.csv"}, "nothere.csv: cannot be opened: No such file or directory");
 
     // A part without its sidecar.
     fs::copy_file(path("p3.csv"), path("lone.csv"));
-    refused({"p1.csv", "p2.csv", "lone.csv"}, "lone.csv.json: No such file or directory");
+    refused({"p1.csv", "p2.csv", "lone.csv"}, "lone.csv.json: cannot be opened: No such file or directory");
 
     // Part 1's conditions again, claimed as shard 3.
     fs::copy_file(path("p1.csv"), path("dup.csv"));
@@ -514,7 +514,9 @@ TEST_F(Grid, ExpandWritesTheProductOrRefuses) {
     e.output = path("nodir/d.csv");
     std::ostringstream m;
     EXPECT_EQ(gridExpand(e, none, m), 1);
-    EXPECT_NE(m.str().find("\nzelkor: " + path("nodir/d.csv") + ": No such file or directory\n"), std::string::npos)
+    EXPECT_NE(m.str().find("\nzelkor: grid expand: cannot create a file beside " + path("nodir/d.csv") +
+                           ": No such file or directory\n"),
+              std::string::npos)
         << m.str();
 }
 

@@ -100,24 +100,32 @@ TEST(Sidecar, ReadsTheFilesOfVersion01) {
     EXPECT_EQ(s.commandLine, "./zelkor grid run d4.csv --replications 40 --shard 2/2 --per-series \x01 -o r.csv");
 }
 
-// Version 0.1 wrote file names as raw bytes, UTF-8 or not; JSON holds only
-// UTF-8, so a stray byte is kept as the Latin-1 letter it would be.
-TEST(Sidecar, BytesThatAreNotUtf8AreStoredAsLatin1) {
+// A file name that is not UTF-8 is kept readable, and its exact bytes beside
+// it; version 0.1 wrote such names as raw bytes, and they read back as those.
+TEST(Sidecar, NamesThatAreNotUtf8KeepTheirBytes) {
     Sidecar s = example();
     s.perSeries = "s\xe9ries.csv";  // Latin-1 e-acute
+    s.commandLine = "zelkor grid run d.csv --per-series s\xe9ries.csv";
     const std::string json = sidecarJson(s);
-    EXPECT_NE(json.find("s\xc3\xa9ries.csv"), std::string::npos);
+    EXPECT_NE(json.find("\"per_series\": \"s\xef\xbf\xbdries.csv\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"per_series_bytes\": \"s%E9ries.csv\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"command_line_bytes\""), std::string::npos);
+    EXPECT_EQ(sidecarJson(example()).find("_bytes"), std::string::npos) << "UTF-8 needs no bytes field";
     Sidecar back;
     std::string error;
     ASSERT_TRUE(parseSidecar(json, back, error)) << error;
-    EXPECT_EQ(back.perSeries, "s\xc3\xa9ries.csv");
-    EXPECT_EQ(storedSidecar(s).perSeries, back.perSeries) << "what a resume compares with";
+    expectSame(back, s);
 
     std::string raw = sidecarJson(example());
     raw.replace(raw.find("series \\\"x\\\""), 6, "s\xe9r\xff\xfe");
     ASSERT_TRUE(parseSidecar(raw, back, error)) << error;
-    EXPECT_EQ(back.perSeries.substr(0, 8), "s\xc3\xa9r\xc3\xbf\xc3\xbe");
-    EXPECT_EQ(storedSidecar(back).perSeries, back.perSeries);
+    EXPECT_EQ(back.perSeries, "s\xe9r\xff\xfe \"x\".csv");
+    EXPECT_EQ(back.commandLine, example().commandLine) << "UTF-8 text beside raw bytes is read as it is";
+
+    std::string broken = json;
+    broken.replace(broken.find("s%E9ries"), 8, "s%E");
+    EXPECT_FALSE(parseSidecar(broken, back, error));
+    EXPECT_EQ(error, "field 'per_series_bytes' is not a text of %XX escapes");
 }
 
 TEST(Sidecar, NamesTheFirstDifferenceAndRejectsOtherFiles) {
