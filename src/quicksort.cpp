@@ -1,6 +1,8 @@
 #include "quicksort.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 
 void quicksort(float* a, int n) {
@@ -33,11 +35,16 @@ void quicksort(float* a, int n) {
 }
 
 bool orderIsUnique(const float* a, int n) {
+    // Read as bits: a NaN has an all-ones exponent and a non-zero fraction,
+    // and the two zeros are the two words with no bit but the sign's.
+    int nans = 0, positiveZeros = 0, negativeZeros = 0;
     for (int i = 0; i < n; ++i) {
-        // NaN fails the comparison, and so does either zero.
-        if (!(std::fabs(a[i]) > 0.0f)) return false;
+        const auto u = std::bit_cast<std::uint32_t>(a[i]);
+        nans += (u & 0x7fffffffu) > 0x7f800000u;
+        positiveZeros += u == 0u;
+        negativeZeros += u == 0x80000000u;
     }
-    return true;
+    return nans == 0 && (positiveZeros == 0 || negativeZeros == 0);
 }
 
 void sortAscending(float* a, int n) {

@@ -5,11 +5,11 @@
 // decide where NaNs and zeros of either sign end up.
 void quicksort(float* a, int n);
 
-// Sorts into exactly the order quicksort gives.  Without NaNs and zeros every
-// pair of equal values has equal bits, so any correct sort yields the same
-// array; otherwise the quicksort steps themselves are taken.
+// Sorts into exactly the order quicksort gives.  When every pair of equal
+// values has equal bits any correct sort yields the same array; otherwise
+// the quicksort steps themselves are taken.
 void sortAscending(float* a, int n);
 
-// True when a[0 .. n-1] holds no NaN and no zero of either sign, the arrays on
-// which every ascending order of the values is the same sequence of bits.
+// True when a[0 .. n-1] holds no NaN and not zeros of both signs: the arrays
+// on which every ascending order of the values is the same sequence of bits.
 bool orderIsUnique(const float* a, int n);

@@ -106,15 +106,22 @@ TEST(Quicksort, LargeArraysOfEqualOrOrderedValues) {
     EXPECT_EQ(bits(zeros), bits(expected));
 }
 
-TEST(Quicksort, OrderIsUniqueOnlyWithoutZerosAndNaNs) {
+// Zeros of one sign have one bit pattern; only both signs together, or a
+// NaN, leave the bits of an ascending order to the sort's steps.
+TEST(Quicksort, OrderIsUniqueWithoutNaNsAndMixedZeros) {
     const float fine[] = {1e-45f, -1e-45f, kInf, -kInf, 3.0f, 3.0f};
     EXPECT_TRUE(orderIsUnique(fine, 6));
     EXPECT_TRUE(orderIsUnique(fine, 0));
-    for (float bad : {0.0f, -0.0f, kNaN}) {
-        const float a[] = {1.0f, 2.0f, bad};
-        EXPECT_FALSE(orderIsUnique(a, 3)) << bad;
-        EXPECT_TRUE(orderIsUnique(a, 2));
-    }
+    const float positiveZeros[] = {0.0f, 1.0f, 0.0f}, negativeZeros[] = {-0.0f, 1.0f, -0.0f};
+    EXPECT_TRUE(orderIsUnique(positiveZeros, 3));
+    EXPECT_TRUE(orderIsUnique(negativeZeros, 3));
+    const float mixed[] = {0.0f, 1.0f, -0.0f};
+    EXPECT_FALSE(orderIsUnique(mixed, 3));
+    EXPECT_TRUE(orderIsUnique(mixed, 2));
+    const float nans[] = {1.0f, 2.0f, kNaN, -kNaN};
+    EXPECT_FALSE(orderIsUnique(nans, 3));
+    EXPECT_FALSE(orderIsUnique(nans + 3, 1));
+    EXPECT_TRUE(orderIsUnique(nans, 2));
 }
 
 TEST(Quicksort, SortAscendingGivesQuicksortOrder) {
@@ -128,6 +135,17 @@ TEST(Quicksort, SortAscendingGivesQuicksortOrder) {
             quicksort(expected.data(), n);
             sortAscending(a.data(), n);
             ASSERT_EQ(bits(a), bits(expected)) << "n " << n << " withOddValues " << withOddValues;
+        }
+    }
+    // Zeros of one sign take the quick sort and still give quicksort's bits.
+    for (const float zero : {0.0f, -0.0f}) {
+        for (int n = 1; n < 200; n += 9) {
+            std::vector<float> a = poolArray(gen, n, false);
+            for (std::size_t i = 0; i < a.size(); i += 3) a[i] = zero;
+            std::vector<float> expected = a;
+            quicksort(expected.data(), n);
+            sortAscending(a.data(), n);
+            ASSERT_EQ(bits(a), bits(expected)) << "n " << n << " zero " << zero;
         }
     }
 }
