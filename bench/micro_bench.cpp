@@ -277,6 +277,37 @@ void BM_Kendl2_PhaseIndicator(benchmark::State& state) {
 }
 BENCHMARK(BM_Kendl2_PhaseIndicator)->Apply(phaseLengths)->Complexity(benchmark::oNSquared);
 
+// kendl2 of a series of n points (two phases of n/2) against a partner of
+// the effect sizes: the time points (partner 0), the phase indicator (1) or
+// Tau-U's ordering (2), by the reference scan (method 0), the default
+// (method 1) or the sorted count at every length (method 2).  The default
+// switches from the scan to the sorted count above 96 points.
+void BM_Kendl2Methods(benchmark::State& state) {
+    const int n = lengthArg(state);
+    const auto method = static_cast<KendallWorkspace::Method>(state.range(1));
+    const int partner = static_cast<int>(state.range(2));
+    const int nA = n / 2;
+    const std::vector<float> y = series(nA, n - nA);
+    std::vector<float> other(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const float time = static_cast<float>(i + 1);
+        const float indicator = i < nA ? 0.0f : 1.0f;
+        const float ordering = static_cast<float>(i < nA ? nA - i : nA + 1);
+        other[static_cast<std::size_t>(i)] = partner == 0 ? time : partner == 1 ? indicator : ordering;
+    }
+    KendallWorkspace ws;
+    ws.method = method;
+    for (auto _ : state) {
+        float tau, s, z, prob;
+        kendl2(other.data(), y.data(), n, &tau, &s, &z, &prob, ws);
+        benchmark::DoNotOptimize(tau);
+        benchmark::DoNotOptimize(prob);
+    }
+}
+BENCHMARK(BM_Kendl2Methods)
+    ->ArgNames({"n", "method", "partner"})
+    ->ArgsProduct({{10, 20, 40, 80, 160, 400, 2000}, {0, 1, 2}, {0, 1, 2}});
+
 void BM_Theil(benchmark::State& state) {
     const int n = lengthArg(state);
     const std::vector<float> y = series(n, n);

@@ -1,10 +1,9 @@
 // The six single-case effect-size indices of one AB series.
 #pragma once
 
-#include <vector>
-
 #include "buffer.h"
 #include "kendall.h"
+#include "nonoverlap.h"
 
 // Working storage of the indices, owned by one worker and reused for every
 // series it analyses.
@@ -40,26 +39,6 @@ float factorial(int n);
 
 // Binomial coefficient from three single-precision factorials.
 float comb(int n, int k);
-
-// Exact one-sided p-value of at least k of nB phase-B points above the
-// phase-A maximum.  Up to 26 points it is the single-precision term-by-term
-// sum; from 27 points, where n^n overflows a float, the same probability is
-// evaluated in double precision and rounded once.
-float pndPValue(int nA, int nB, int k);
-
-// The p-values of every k from 0 to nB for fixed phase lengths, formed once.
-class NonOverlapTable {
-public:
-    NonOverlapTable(int nA, int nB);
-    int nA() const { return nA_; }
-    int nB() const { return nB_; }
-    float p(int k) const { return p_[static_cast<std::size_t>(k)]; }
-
-private:
-    int nA_;
-    int nB_;
-    std::vector<float> p_;
-};
 
 // PND: share of phase-B points above the phase-A maximum, with its p-value.
 // With a table for the same lengths the p-value is looked up.

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "median.h"
-#include "quicksort.h"
+#include "slopemedian.h"
 
 float erfcc(float x) {
     const float z = std::fabs(x);
@@ -25,40 +24,7 @@ float erfcc(float x) {
 }
 
 namespace {
-struct PairCounts {
-    int is = 0;
-    int n1 = 0;
-    int n2 = 0;
-};
-
-PairCounts scanPairs(const float* data1, const float* data2, int n) {
-    PairCounts c;
-    for (int j = 0; j < n - 1; ++j) {
-        const float d1 = data1[j];
-        const float d2 = data2[j];
-        // Branch-free form of: a pair tied in neither variable (aa != 0)
-        // counts in n1 and n2 and moves S by the sign of aa (a NaN product
-        // counts as discordant); otherwise each variable counts the pair when
-        // it is not tied in it.
-        int is = 0, n1 = 0, n2 = 0;
-        for (int k = j + 1; k < n; ++k) {
-            const float a1 = d1 - data1[k];
-            const float a2 = d2 - data2[k];
-            const float aa = a1 * a2;
-            const int untied = aa != 0.0f;
-            const int up = aa > 0.0f;
-            n1 += untied | (a1 != 0.0f);
-            n2 += untied | (a2 != 0.0f);
-            is += up - (untied & (1 - up));
-        }
-        c.is += is;
-        c.n1 += n1;
-        c.n2 += n2;
-    }
-    return c;
-}
-
-float tauB(const PairCounts& c) {
+float tauB(const KendallCounts& c) {
     return static_cast<float>(static_cast<double>(c.is) /
                               (std::sqrt(static_cast<double>(c.n1)) *
                                std::sqrt(static_cast<double>(c.n2))));
@@ -66,38 +32,6 @@ float tauB(const PairCounts& c) {
 
 float twoSidedP(float z) {
     return erfcc(static_cast<float>(std::fabs(static_cast<double>(z)) / 1.4142136));
-}
-
-// Sorted copy of data; the sizes of its runs of two or more equal values are
-// written to groups in ascending order of the tied value.  Returns their count.
-int tieGroups(const float* data, int n, Buffer& copyBuffer, float* groups) {
-    // Without NaNs the run lengths depend on the values alone, so any correct
-    // sort gives them, and data already in order needs none.
-    bool hasNaN = false;
-    bool ordered = true;
-    for (int i = 0; i < n; ++i) {
-        hasNaN |= std::isnan(data[i]);
-        if (i > 0 && data[i] < data[i - 1]) ordered = false;
-    }
-    const float* arr = data;
-    if (hasNaN || !ordered) {
-        float* copy = copyBuffer.floats(n);
-        std::copy(data, data + n, copy);
-        if (hasNaN)
-            quicksort(copy, n);
-        else
-            std::sort(copy, copy + n);
-        arr = copy;
-    }
-    int count = 0;
-    int j = 0;
-    while (j < n) {
-        int pairs = 1;
-        while (j + pairs < n && arr[j + pairs] == arr[j]) ++pairs;
-        if (pairs >= 2) groups[count++] = static_cast<float>(pairs);
-        j += pairs;
-    }
-    return count;
 }
 
 struct TieSums {
@@ -125,7 +59,7 @@ TieSums tieSums(const float* groups, int count) {
 }  // namespace
 
 void kendl1(const float* data1, const float* data2, int n, float* tau, float* z, float* prob) {
-    const PairCounts c = scanPairs(data1, data2, n);
+    const KendallCounts c = kendallPairScan(data1, data2, n);
     *tau = tauB(c);
     const double dn = static_cast<double>(n);
     const float svar = static_cast<float>((4.0 * dn + 10.0) / (9.0 * dn * (dn - 1.0)));
@@ -135,24 +69,24 @@ void kendl1(const float* data1, const float* data2, int n, float* tau, float* z,
 
 void kendl2(const float* data1, const float* data2, int n, float* tau, float* s, float* z,
             float* prob, KendallWorkspace& ws) {
-    const PairCounts c = scanPairs(data1, data2, n);
-    *s = static_cast<float>(c.is);
-    *tau = tauB(c);
-
     float* tarr = ws.ties1.floats(n);
     float* uarr = ws.ties2.floats(n);
-    const TieSums t = tieSums(tarr, tieGroups(data1, n, ws.copy1, tarr));
-    const TieSums u = tieSums(uarr, tieGroups(data2, n, ws.copy2, uarr));
+    int t = 0, u = 0;
+    const KendallCounts c = kendallCountsAndTies(data1, data2, n, ws, tarr, t, uarr, u);
+    *s = static_cast<float>(c.is);
+    *tau = tauB(c);
+    const TieSums ts = tieSums(tarr, t);
+    const TieSums us = tieSums(uarr, u);
 
     const double fn = static_cast<double>(static_cast<float>(n));
     const float svar = static_cast<float>(
-        (fn * (fn - 1.0) * (2.0 * fn + 5.0) - static_cast<double>(t.variance) -
-         static_cast<double>(u.variance)) *
+        (fn * (fn - 1.0) * (2.0 * fn + 5.0) - static_cast<double>(ts.variance) -
+         static_cast<double>(us.variance)) *
             0.05555555555555555 +
-        (1.0 / (9.0 * fn * (fn - 1.0) * (fn - 2.0))) * static_cast<double>(t.cubic) *
-            static_cast<double>(u.cubic) +
-        (1.0 / (2.0 * fn * (fn - 1.0))) * static_cast<double>(t.square) *
-            static_cast<double>(u.square));
+        (1.0 / (9.0 * fn * (fn - 1.0) * (fn - 2.0))) * static_cast<double>(ts.cubic) *
+            static_cast<double>(us.cubic) +
+        (1.0 / (2.0 * fn * (fn - 1.0))) * static_cast<double>(ts.square) *
+            static_cast<double>(us.square));
     *z = static_cast<float>((std::fabs(static_cast<double>(c.is)) - 1.0) /
                             std::sqrt(static_cast<double>(svar)));
     *prob = twoSidedP(*z);
@@ -160,17 +94,7 @@ void kendl2(const float* data1, const float* data2, int n, float* tau, float* s,
 
 void theil(const float* x, const float* y, int n, float* intercept, float* slope,
            TheilWorkspace& ws) {
-    const int nPairs = n > 1 ? n * (n - 1) / 2 : 0;
-    float* slopes = ws.slopes.floats(nPairs);
-    int k = 0;
-    for (int i = 0; i < n - 1; ++i) {
-        for (int j = i + 1; j < n; ++j) {
-            slopes[k++] = static_cast<float>(
-                (static_cast<double>(y[j]) - static_cast<double>(y[i])) /
-                (static_cast<double>(x[j]) - static_cast<double>(x[i])));
-        }
-    }
-    *slope = medianInPlace(slopes, k);
+    *slope = medianPairSlope(x, y, n, ws.slopes);
 
     const int m = std::max(n, 0);
     float* intercepts = ws.intercepts.floats(m);

@@ -3,19 +3,13 @@
 #pragma once
 
 #include "buffer.h"
+#include "kendallcounts.h"
+#include "slopemedian.h"
 
-// Working storage of kendl2: sorted copies of both variables and their tie
-// group sizes.
-struct KendallWorkspace {
-    Buffer copy1;
-    Buffer copy2;
-    Buffer ties1;
-    Buffer ties2;
-};
-
-// Working storage of theil: the pair slopes and the intercepts.
+// Working storage of theil: the slopes of the selection (or of all pairs
+// when it falls back) and the intercepts.
 struct TheilWorkspace {
-    Buffer slopes;
+    SlopeMedianWorkspace slopes;
     Buffer intercepts;
 };
 
@@ -28,12 +22,13 @@ float erfcc(float x);
 void kendl1(const float* data1, const float* data2, int n, float* tau, float* z, float* prob);
 
 // Kendall's S, tau-b, and a continuity-corrected z from the tie-corrected
-// variance of S with its two-sided p-value; writes s, tau, z, prob.
+// variance of S with its two-sided p-value; writes s, tau, z, prob.  Counts
+// and tie groups are kendallCountsAndTies'.
 void kendl2(const float* data1, const float* data2, int n, float* tau, float* s, float* z,
             float* prob, KendallWorkspace& ws);
 
-// Theil-Sen line: median pairwise slope, then the median of y - slope * x.
-// Writes the slope first, then the intercept.  Fewer than two points give a
-// NaN slope.
+// Theil-Sen line: median pairwise slope (see medianPairSlope), then the
+// median of y - slope * x.  Writes the slope first, then the intercept.
+// Fewer than two points give a NaN slope.
 void theil(const float* x, const float* y, int n, float* intercept, float* slope,
            TheilWorkspace& ws);

@@ -1,4 +1,4 @@
-// Median of a float array.
+// Medians of float arrays.
 #pragma once
 
 #include "buffer.h"

@@ -1,0 +1,390 @@
+#include "slopemedian.h"
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+#include "median.h"
+
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
+#define ZELKOR_SLOPE_AVX2 1
+#include <immintrin.h>
+#endif
+
+namespace {
+// Below this many pairs every slope is stored and the median taken directly.
+constexpr long long kSelectFromPairs = 2048;
+// The pass packs a pair into 16 + 16 bits.
+constexpr int kMaxStreamedPoints = 65535;
+// Places between an estimate and its slope that the pass allows for (the
+// error is at most 7: three roundings of at most half a unit each and the
+// slope's own two).
+constexpr std::int64_t kEstimatePlaces = 10;
+// Half the width of the sampled bounds, in standard errors of the sample median.
+constexpr double kBoundSigmas = 3.5;
+
+inline float pairSlope(const float* x, const float* y, int i, int j) {
+    return static_cast<float>((static_cast<double>(y[j]) - static_cast<double>(y[i])) /
+                              (static_cast<double>(x[j]) - static_cast<double>(x[i])));
+}
+
+inline float unpackedSlope(const float* x, const float* y, std::uint32_t pair) {
+    return pairSlope(x, y, static_cast<int>(pair >> 16), static_cast<int>(pair & 0xffffu));
+}
+
+long long pairCount(int n) { return n > 1 ? static_cast<long long>(n) * (n - 1) / 2 : 0; }
+
+// The definition: every slope in pair order, then their median.
+float allSlopesMedian(const float* x, const float* y, int n, SlopeMedianWorkspace& ws) {
+    const long long pairs = pairCount(n);
+    if (pairs > INT_MAX) return std::numeric_limits<float>::quiet_NaN();  // cannot be stored
+    float* slopes = ws.all.floats(static_cast<int>(pairs));
+    int k = 0;
+    for (int i = 0; i < n - 1; ++i)
+        for (int j = i + 1; j < n; ++j) slopes[k++] = pairSlope(x, y, i, j);
+    return medianInPlace(slopes, k);
+}
+
+bool allFinite(const float* v, int n) {
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(v[i])) return false;
+    return true;
+}
+
+// The place of a float in the order of floats: consecutive floats are one
+// place apart, both zeros are place 0, the infinities are the ends.
+inline std::int64_t place(float v) {
+    const auto u = std::bit_cast<std::uint32_t>(v);
+    const auto magnitude = static_cast<std::int64_t>(u & 0x7fffffffu);
+    return (u & 0x80000000u) != 0 ? -magnitude : magnitude;
+}
+
+// True when x holds whole numbers x[0], x[0] + 1, ..., all exact in float,
+// so that x[j] - x[i] = j - i exactly.
+bool unitSpaced(const float* x, int n) {
+    const double x0 = static_cast<double>(x[0]);
+    if (!(std::fabs(x0) + n < 0x1p24) || std::floor(x0) != x0) return false;
+    for (int k = 1; k < n; ++k)
+        if (static_cast<double>(x[k]) != x0 + k) return false;
+    return true;
+}
+
+// Zero-based ranks of the middle slopes (equal for an odd count).
+struct Ranks {
+    long long lo;
+    long long hi;
+};
+
+Ranks middleRanks(long long pairs) {
+    const long long hi = pairs / 2;
+    return {pairs % 2 == 1 ? hi : hi - 1, hi};
+}
+
+struct Bounds {
+    float lo;
+    float hi;
+};
+
+// Bounds of the median from a fixed pseudo-random sample of pairs: the
+// sample's order statistics kBoundSigmas standard errors either side of its
+// middle.  slopeOf(i, j) gives a pair's slope or estimate.  False when a
+// sampled value is NaN.
+template <class SlopeOf>
+bool sampleBounds(int n, long long pairs, SlopeOf slopeOf, std::vector<float>& store, Bounds& b) {
+    const double wanted = 0.3 * std::cbrt(static_cast<double>(pairs) * static_cast<double>(pairs));
+    const int size = static_cast<int>(std::clamp(wanted, 256.0, static_cast<double>(pairs)));
+    store.resize(static_cast<std::size_t>(size));
+    float* sample = store.data();
+    std::uint64_t state = 0x9e3779b97f4a7c15u;  // xorshift64*, fixed seed
+    const auto below = [&state](int bound) {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        const std::uint64_t r = (state * 0x2545f4914f6cdd1du) >> 32;
+        return static_cast<int>((r * static_cast<std::uint64_t>(bound)) >> 32);
+    };
+    for (int t = 0; t < size; ++t) {
+        int i = below(n);
+        int j = below(n - 1);
+        if (j >= i) ++j;
+        if (i > j) std::swap(i, j);
+        sample[t] = slopeOf(i, j);
+        if (std::isnan(sample[t])) return false;
+    }
+    const double half = 0.5 * kBoundSigmas * std::sqrt(static_cast<double>(size));
+    const int a = std::max(static_cast<int>(std::floor(size / 2.0 - half)), 0);
+    const int c = std::min(static_cast<int>(std::ceil(size / 2.0 + half)), size - 1);
+    std::nth_element(sample, sample + a, sample + size);
+    b.lo = sample[a];
+    std::nth_element(sample + a, sample + c, sample + size);
+    b.hi = sample[c];
+    return true;
+}
+
+bool mixedZeros(const std::vector<float>& v) {
+    bool positive = false, negative = false;
+    for (const float f : v) {
+        if (f == 0.0f) (std::signbit(f) ? negative : positive) = true;
+    }
+    return positive && negative;
+}
+
+// The median from the order statistics lo and hi of the slopes.
+float middleOf(const Ranks& r, float lo, float hi) {
+    if (r.lo == r.hi) return hi;
+    return static_cast<float>((static_cast<double>(lo) + static_cast<double>(hi)) / 2.0);
+}
+
+// Any x: every pair's exact slope against the bounds; the median selected
+// among those inside.  False when the selection cannot decide.
+bool selectExact(const float* x, const float* y, int n, const Bounds& b, SlopeMedianWorkspace& ws,
+                 float& result) {
+    long long below = 0;
+    ws.kept.clear();
+    for (int i = 0; i < n - 1; ++i) {
+        for (int j = i + 1; j < n; ++j) {
+            const float f = pairSlope(x, y, i, j);
+            if (std::isnan(f)) return false;
+            below += f < b.lo;
+            if (f >= b.lo && f <= b.hi) ws.kept.push_back(f);
+        }
+    }
+    const Ranks r = middleRanks(pairCount(n));
+    const auto count = static_cast<long long>(ws.kept.size());
+    if (below > r.lo || below + count <= r.hi) return false;
+    float* k = ws.kept.data();
+    const auto upper = static_cast<std::ptrdiff_t>(r.hi - below);
+    std::nth_element(k, k + upper, k + count);
+    const float hi = k[upper];
+    const float lo = r.lo == r.hi ? hi : *std::max_element(k, k + upper);
+    if (lo == 0.0f && hi == 0.0f && mixedZeros(ws.kept)) return false;
+    result = middleOf(r, lo, hi);
+    return true;
+}
+
+// Pairs whose estimate lies below and above the bounds.
+struct Tally {
+    long long below = 0;
+    long long above = 0;
+};
+
+// The estimates of all pairs of unit-spaced points, (y[j] - y[i]) *
+// reciprocal[j - i] in float, against [lo, hi]: those outside are counted,
+// those inside written to pairs (i << 16 | j) and estimates, in pair order.
+// Both arrays have room for every pair and 8 more; returns the count written.
+std::size_t tallyEstimates(const float* y, int n, const float* reciprocal, const Bounds& b,
+                           Tally& t, std::uint32_t* pairs, float* estimates) {
+    std::size_t count = 0;
+    for (int i = 0; i < n - 1; ++i) {
+        const float yi = y[i];
+        const float* inv = reciprocal - i;
+        const std::uint32_t row = static_cast<std::uint32_t>(i) << 16;
+        long long below = 0, above = 0;
+        for (int j = i + 1; j < n; ++j) {
+            const float p = (y[j] - yi) * inv[j];
+            const bool low = p < b.lo;
+            const bool high = p > b.hi;
+            below += low;
+            above += high;
+            pairs[count] = row | static_cast<std::uint32_t>(j);
+            estimates[count] = p;
+            count += !(low || high);
+        }
+        t.below += below;
+        t.above += above;
+    }
+    return count;
+}
+
+#ifdef ZELKOR_SLOPE_AVX2
+// For each 8-bit lane mask, the indices of its set lanes first.
+struct LeftPack {
+    alignas(32) std::int32_t lanes[256][8];
+    constexpr LeftPack() : lanes{} {
+        for (int mask = 0; mask < 256; ++mask) {
+            int k = 0;
+            for (int lane = 0; lane < 8; ++lane)
+                if ((mask >> lane & 1) != 0) lanes[mask][k++] = lane;
+        }
+    }
+};
+constexpr LeftPack kLeftPack;
+
+// tallyEstimates eight pairs at a time: the same float operations on each
+// lane, the pairs inside the bounds packed to the front of each store.
+__attribute__((target("avx2,popcnt"))) std::size_t tallyEstimatesAvx2(
+    const float* y, int n, const float* reciprocal, const Bounds& b, Tally& t,
+    std::uint32_t* pairs, float* estimates) {
+    const __m256 lo = _mm256_set1_ps(b.lo);
+    const __m256 hi = _mm256_set1_ps(b.hi);
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    __m256i below = _mm256_setzero_si256();
+    __m256i above = _mm256_setzero_si256();
+    std::size_t count = 0;
+    for (int i = 0; i < n - 1; ++i) {
+        const float yi = y[i];
+        const __m256 vyi = _mm256_set1_ps(yi);
+        const float* inv = reciprocal - i;
+        const std::uint32_t row = static_cast<std::uint32_t>(i) << 16;
+        int j = i + 1;
+        for (; j + 8 <= n; j += 8) {
+            const __m256 p =
+                _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(y + j), vyi), _mm256_loadu_ps(inv + j));
+            const __m256 low = _mm256_cmp_ps(p, lo, _CMP_LT_OQ);
+            const __m256 high = _mm256_cmp_ps(p, hi, _CMP_GT_OQ);
+            below = _mm256_sub_epi32(below, _mm256_castps_si256(low));
+            above = _mm256_sub_epi32(above, _mm256_castps_si256(high));
+            const int inside = ~_mm256_movemask_ps(_mm256_or_ps(low, high)) & 0xff;
+            const __m256i order =
+                _mm256_load_si256(reinterpret_cast<const __m256i*>(kLeftPack.lanes[inside]));
+            const __m256i ids = _mm256_add_epi32(
+                _mm256_set1_epi32(static_cast<int>(row | static_cast<std::uint32_t>(j))), lane);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(pairs + count),
+                                _mm256_permutevar8x32_epi32(ids, order));
+            _mm256_storeu_ps(estimates + count, _mm256_permutevar8x32_ps(p, order));
+            count += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(inside)));
+        }
+        for (; j < n; ++j) {
+            const float p = (y[j] - yi) * inv[j];
+            const bool lowOne = p < b.lo;
+            const bool highOne = p > b.hi;
+            t.below += lowOne;
+            t.above += highOne;
+            pairs[count] = row | static_cast<std::uint32_t>(j);
+            estimates[count] = p;
+            count += !(lowOne || highOne);
+        }
+    }
+    alignas(32) std::int32_t sums[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), below);
+    for (const std::int32_t c : sums) t.below += c;
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), above);
+    for (const std::int32_t c : sums) t.above += c;
+    return count;
+}
+
+bool vectorKernel() {
+    static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    return available;
+}
+#endif
+
+// The bucket (of 2^shift places above base) of the estimates holding the
+// estimate of rank r among them.
+std::size_t bucketOfRank(const std::vector<std::uint32_t>& buckets, long long r) {
+    long long seen = 0;
+    for (std::size_t k = 0; k < buckets.size(); ++k) {
+        seen += buckets[k];
+        if (seen > r) return k;
+    }
+    return buckets.size() - 1;
+}
+
+// The places [w0, w1] that hold the middle slopes, from a histogram of the
+// estimates inside the bounds: the buckets of the middle estimates widened by
+// kEstimatePlaces.  False when that window reaches the bounds' margins.
+bool middleWindow(const float* estimates, std::size_t count, const Bounds& b, long long r1,
+                  long long r2, std::vector<std::uint32_t>& buckets, std::int64_t& w0,
+                  std::int64_t& w1) {
+    const std::int64_t base = place(b.lo);
+    const auto span = static_cast<std::uint64_t>(place(b.hi) - base);
+    const int bucketBits = std::clamp(static_cast<int>(std::bit_width(count)) - 2, 4, 16);
+    const int shift = std::max(static_cast<int>(std::bit_width(span)) - bucketBits, 0);
+    buckets.assign(static_cast<std::size_t>(span >> shift) + 1, 0);
+    for (std::size_t k = 0; k < count; ++k)
+        ++buckets[static_cast<std::size_t>(place(estimates[k]) - base) >> shift];
+    const auto first = static_cast<std::int64_t>(bucketOfRank(buckets, r1));
+    const auto last = static_cast<std::int64_t>(bucketOfRank(buckets, r2));
+    w0 = base + (first << shift) - kEstimatePlaces;
+    w1 = base + ((last + 1) << shift) - 1 + kEstimatePlaces;
+    // Pairs below the bounds have slopes below place(lo) + kEstimatePlaces.
+    return w0 >= base + kEstimatePlaces && w1 <= place(b.hi) - kEstimatePlaces;
+}
+
+// Unit-spaced x: the median among the pairs whose estimate is inside the
+// bounds.  The estimates locate a window of places around the middle; the
+// exact slopes are formed for the pairs whose estimate is near it.
+bool selectEstimated(const float* x, const float* y, const Ranks& r, const Tally& t,
+                     const Bounds& b, std::size_t count, SlopeMedianWorkspace& ws, float& result) {
+    const long long r1 = r.lo - t.below;
+    const long long r2 = r.hi - t.below;
+    if (r1 < 0 || r2 >= static_cast<long long>(count)) return false;
+    const float* estimates = ws.nearEstimates.data();
+    std::int64_t w0 = 0, w1 = 0;
+    if (!middleWindow(estimates, count, b, r1, r2, ws.buckets, w0, w1)) return false;
+
+    // Estimates within kEstimatePlaces of the window: their pairs' slopes
+    // may fall inside it.
+    const std::int64_t zone = w0 - kEstimatePlaces;
+    const auto zoneWidth = static_cast<std::uint64_t>(w1 - w0 + 2 * kEstimatePlaces);
+    long long below = t.below;
+    ws.kept.clear();
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::int64_t pe = place(estimates[k]);
+        below += pe < zone;
+        if (static_cast<std::uint64_t>(pe - zone) > zoneWidth) continue;
+        const float f = unpackedSlope(x, y, ws.nearPairs[k]);
+        const std::int64_t pf = place(f);
+        below += pf < w0;
+        if (pf >= w0 && pf <= w1) ws.kept.push_back(f);
+    }
+    const long long k1 = r.lo - below;
+    const long long k2 = r.hi - below;
+    if (k1 < 0 || k2 >= static_cast<long long>(ws.kept.size())) return false;
+    std::sort(ws.kept.begin(), ws.kept.end());
+    const float lo = ws.kept[static_cast<std::size_t>(k1)];
+    const float hi = ws.kept[static_cast<std::size_t>(k2)];
+    if (lo == 0.0f && hi == 0.0f && mixedZeros(ws.kept)) return false;
+    result = middleOf(r, lo, hi);
+    return true;
+}
+
+bool selectUnitSpaced(const float* x, const float* y, int n, SlopeMedianWorkspace& ws,
+                      float& result) {
+    ws.reciprocal.resize(static_cast<std::size_t>(n));
+    ws.reciprocal[0] = 0.0f;
+    for (int d = 1; d < n; ++d) ws.reciprocal[static_cast<std::size_t>(d)] = static_cast<float>(1.0 / d);
+    const float* inv = ws.reciprocal.data();
+    const long long pairs = pairCount(n);
+    Bounds b{};
+    const auto estimate = [y, inv](int i, int j) { return (y[j] - y[i]) * inv[j - i]; };
+    if (!sampleBounds(n, pairs, estimate, ws.sample, b)) return false;
+
+    const std::size_t room = static_cast<std::size_t>(pairs) + 8;
+    if (ws.nearPairs.size() < room) {
+        ws.nearPairs.resize(room);
+        ws.nearEstimates.resize(room);
+    }
+    Tally t;
+    std::uint32_t* near = ws.nearPairs.data();
+    float* estimates = ws.nearEstimates.data();
+#ifdef ZELKOR_SLOPE_AVX2
+    const std::size_t count = ws.method == SlopeMedianWorkspace::Method::Auto && vectorKernel()
+                                  ? tallyEstimatesAvx2(y, n, inv, b, t, near, estimates)
+                                  : tallyEstimates(y, n, inv, b, t, near, estimates);
+#else
+    const std::size_t count = tallyEstimates(y, n, inv, b, t, near, estimates);
+#endif
+    return selectEstimated(x, y, middleRanks(pairs), t, b, count, ws, result);
+}
+}  // namespace
+
+float medianPairSlope(const float* x, const float* y, int n, SlopeMedianWorkspace& ws) {
+    if (ws.method == SlopeMedianWorkspace::Method::Reference || pairCount(n) < kSelectFromPairs ||
+        n > kMaxStreamedPoints || !allFinite(x, n) || !allFinite(y, n))
+        return allSlopesMedian(x, y, n, ws);
+    float result = 0.0f;
+    // Differences of y that overflow a float would spoil the estimates.
+    const auto [yMin, yMax] = std::minmax_element(y, y + n);
+    if (unitSpaced(x, n) && std::isfinite(*yMax - *yMin)) {
+        if (selectUnitSpaced(x, y, n, ws, result)) return result;
+        return allSlopesMedian(x, y, n, ws);
+    }
+    Bounds b{};
+    const auto exact = [x, y](int i, int j) { return pairSlope(x, y, i, j); };
+    if (sampleBounds(n, pairCount(n), exact, ws.sample, b) && selectExact(x, y, n, b, ws, result))
+        return result;
+    return allSlopesMedian(x, y, n, ws);
+}
