@@ -30,10 +30,6 @@ inline float pairSlope(const float* x, const float* y, int i, int j) {
                               (static_cast<double>(x[j]) - static_cast<double>(x[i])));
 }
 
-inline float unpackedSlope(const float* x, const float* y, std::uint32_t pair) {
-    return pairSlope(x, y, static_cast<int>(pair >> 16), static_cast<int>(pair & 0xffffu));
-}
-
 long long pairCount(int n) { return n > 1 ? static_cast<long long>(n) * (n - 1) / 2 : 0; }
 
 // The definition: every slope in pair order, then their median.
@@ -55,6 +51,7 @@ bool allFinite(const float* v, int n) {
 
 // The place of a float in the order of floats: consecutive floats are one
 // place apart, both zeros are place 0, the infinities are the ends.
+constexpr std::int64_t kInfinityPlace = 0x7f800000;
 inline std::int64_t place(float v) {
     const auto u = std::bit_cast<std::uint32_t>(v);
     const auto magnitude = static_cast<std::int64_t>(u & 0x7fffffffu);
@@ -170,14 +167,27 @@ struct Tally {
     long long above = 0;
 };
 
+// Room for `count` pairs inside the bounds, the next row's and 8 more; the
+// arrays grow by doubling, so their size follows the pairs a call keeps.
+void makeRoom(SlopeMedianWorkspace& ws, std::size_t count, int rowLength) {
+    const std::size_t room = count + static_cast<std::size_t>(rowLength) + 8;
+    if (ws.nearPairs.size() >= room) return;
+    const std::size_t size = std::max(room, 2 * ws.nearPairs.size());
+    ws.nearPairs.resize(size);
+    ws.nearEstimates.resize(size);
+}
+
 // The estimates of all pairs of unit-spaced points, (y[j] - y[i]) *
 // reciprocal[j - i] in float, against [lo, hi]: those outside are counted,
-// those inside written to pairs (i << 16 | j) and estimates, in pair order.
-// Both arrays have room for every pair and 8 more; returns the count written.
+// those inside written to ws.nearPairs (i << 16 | j) and ws.nearEstimates,
+// in pair order.  Returns the count written.
 std::size_t tallyEstimates(const float* y, int n, const float* reciprocal, const Bounds& b,
-                           Tally& t, std::uint32_t* pairs, float* estimates) {
+                           Tally& t, SlopeMedianWorkspace& ws) {
     std::size_t count = 0;
     for (int i = 0; i < n - 1; ++i) {
+        makeRoom(ws, count, n - i);
+        std::uint32_t* pairs = ws.nearPairs.data();
+        float* estimates = ws.nearEstimates.data();
         const float yi = y[i];
         const float* inv = reciprocal - i;
         const std::uint32_t row = static_cast<std::uint32_t>(i) << 16;
@@ -216,7 +226,7 @@ constexpr LeftPack kLeftPack;
 // lane, the pairs inside the bounds packed to the front of each store.
 __attribute__((target("avx2,popcnt"))) std::size_t tallyEstimatesAvx2(
     const float* y, int n, const float* reciprocal, const Bounds& b, Tally& t,
-    std::uint32_t* pairs, float* estimates) {
+    SlopeMedianWorkspace& ws) {
     const __m256 lo = _mm256_set1_ps(b.lo);
     const __m256 hi = _mm256_set1_ps(b.hi);
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -224,6 +234,9 @@ __attribute__((target("avx2,popcnt"))) std::size_t tallyEstimatesAvx2(
     __m256i above = _mm256_setzero_si256();
     std::size_t count = 0;
     for (int i = 0; i < n - 1; ++i) {
+        makeRoom(ws, count, n - i);
+        std::uint32_t* pairs = ws.nearPairs.data();
+        float* estimates = ws.nearEstimates.data();
         const float yi = y[i];
         const __m256 vyi = _mm256_set1_ps(yi);
         const float* inv = reciprocal - i;
@@ -271,6 +284,26 @@ bool vectorKernel() {
 }
 #endif
 
+// Counts of the numbers 0 .. size-1 in store[0 .. size-1], made in four
+// interleaved copies so that a long run of one number (ties) does not wait
+// on its own increments; gather() adds the copies up.
+class SpreadCounts {
+public:
+    SpreadCounts(std::vector<std::uint32_t>& store, std::size_t size) : store_(store), size_(size) {
+        store_.assign(4 * size, 0);
+    }
+    void add(std::size_t k, std::size_t value) { ++store_[(k & 3) * size_ + value]; }
+    void gather() {
+        for (std::size_t v = 0; v < size_; ++v)
+            store_[v] += store_[size_ + v] + store_[2 * size_ + v] + store_[3 * size_ + v];
+        store_.resize(size_);
+    }
+
+private:
+    std::vector<std::uint32_t>& store_;
+    std::size_t size_;
+};
+
 // The bucket (of 2^shift places above base) of the estimates holding the
 // estimate of rank r among them.
 std::size_t bucketOfRank(const std::vector<std::uint32_t>& buckets, long long r) {
@@ -292,9 +325,10 @@ bool middleWindow(const float* estimates, std::size_t count, const Bounds& b, lo
     const auto span = static_cast<std::uint64_t>(place(b.hi) - base);
     const int bucketBits = std::clamp(static_cast<int>(std::bit_width(count)) - 2, 4, 16);
     const int shift = std::max(static_cast<int>(std::bit_width(span)) - bucketBits, 0);
-    buckets.assign(static_cast<std::size_t>(span >> shift) + 1, 0);
+    SpreadCounts counts(buckets, static_cast<std::size_t>(span >> shift) + 1);
     for (std::size_t k = 0; k < count; ++k)
-        ++buckets[static_cast<std::size_t>(place(estimates[k]) - base) >> shift];
+        counts.add(k, static_cast<std::size_t>(place(estimates[k]) - base) >> shift);
+    counts.gather();
     const auto first = static_cast<std::int64_t>(bucketOfRank(buckets, r1));
     const auto last = static_cast<std::int64_t>(bucketOfRank(buckets, r2));
     w0 = base + (first << shift) - kEstimatePlaces;
@@ -303,11 +337,55 @@ bool middleWindow(const float* estimates, std::size_t count, const Bounds& b, lo
     return w0 >= base + kEstimatePlaces && w1 <= place(b.hi) - kEstimatePlaces;
 }
 
+// The exact slope of unit-spaced pair (i, j) from its estimate p: when p
+// times j - i gives the difference back exactly (the product of a float and
+// a 16-bit whole number is exact in double), p is the quotient itself.
+inline float slopeFromEstimate(const float* y, std::uint32_t pair, float p) {
+    const auto i = static_cast<int>(pair >> 16);
+    const auto j = static_cast<int>(pair & 0xffffu);
+    const double dy = static_cast<double>(y[j]) - static_cast<double>(y[i]);
+    const auto d = static_cast<double>(j - i);
+    if (static_cast<double>(p) * d == dy) return p;
+    return static_cast<float>(dy / d);
+}
+
+// The float at a place.
+inline float atPlace(std::int64_t p) {
+    const auto magnitude = static_cast<std::uint32_t>(p < 0 ? -p : p);
+    return std::bit_cast<float>(p < 0 ? magnitude | 0x80000000u : magnitude);
+}
+
+// Windows up to this many places are counted place by place.
+constexpr std::int64_t kCountedPlaces = 1 << 16;
+
+// The middle slopes from counts of the kept slopes by place (from w0); false
+// when they are zeros and zeros of both signs occur.
+bool middleByPlace(const std::vector<std::uint32_t>& counts, std::int64_t w0, long long k1, long long k2,
+                   const long long* zeros, float& lo, float& hi) {
+    long long seen = 0;
+    std::int64_t p1 = -1, p2 = -1;
+    for (std::size_t c = 0; c < counts.size() && p2 < 0; ++c) {
+        seen += counts[c];
+        if (p1 < 0 && seen > k1) p1 = static_cast<std::int64_t>(c);
+        if (seen > k2) p2 = static_cast<std::int64_t>(c);
+    }
+    if (p2 < 0) return false;
+    lo = atPlace(w0 + p1);
+    hi = atPlace(w0 + p2);
+    if (lo == 0.0f && hi == 0.0f) {
+        if (zeros[0] > 0 && zeros[1] > 0) return false;
+        if (zeros[1] > 0) lo = hi = -0.0f;
+    }
+    return true;
+}
+
 // Unit-spaced x: the median among the pairs whose estimate is inside the
 // bounds.  The estimates locate a window of places around the middle; the
-// exact slopes are formed for the pairs whose estimate is near it.
-bool selectEstimated(const float* x, const float* y, const Ranks& r, const Tally& t,
-                     const Bounds& b, std::size_t count, SlopeMedianWorkspace& ws, float& result) {
+// exact slopes are formed for the pairs whose estimate is near it, and the
+// middle ones selected by counting places (or among the kept slopes when
+// the window is wide).
+bool selectEstimated(const float* y, const Ranks& r, const Tally& t, const Bounds& b,
+                     std::size_t count, SlopeMedianWorkspace& ws, float& result) {
     const long long r1 = r.lo - t.below;
     const long long r2 = r.hi - t.below;
     if (r1 < 0 || r2 >= static_cast<long long>(count)) return false;
@@ -315,33 +393,50 @@ bool selectEstimated(const float* x, const float* y, const Ranks& r, const Tally
     std::int64_t w0 = 0, w1 = 0;
     if (!middleWindow(estimates, count, b, r1, r2, ws.buckets, w0, w1)) return false;
 
+    const bool byPlace = w1 - w0 < kCountedPlaces;
+    SpreadCounts counts(ws.buckets, byPlace ? static_cast<std::size_t>(w1 - w0 + 1) : 0);
+    ws.kept.clear();
     // Estimates within kEstimatePlaces of the window: their pairs' slopes
     // may fall inside it.
     const std::int64_t zone = w0 - kEstimatePlaces;
     const auto zoneWidth = static_cast<std::uint64_t>(w1 - w0 + 2 * kEstimatePlaces);
     long long below = t.below;
-    ws.kept.clear();
+    long long zeros[2] = {0, 0};  // kept slopes +0 and -0
     for (std::size_t k = 0; k < count; ++k) {
         const std::int64_t pe = place(estimates[k]);
         below += pe < zone;
         if (static_cast<std::uint64_t>(pe - zone) > zoneWidth) continue;
-        const float f = unpackedSlope(x, y, ws.nearPairs[k]);
+        const float f = slopeFromEstimate(y, ws.nearPairs[k], estimates[k]);
         const std::int64_t pf = place(f);
         below += pf < w0;
-        if (pf >= w0 && pf <= w1) ws.kept.push_back(f);
+        if (pf < w0 || pf > w1) continue;
+        if (f == 0.0f) ++zeros[std::signbit(f) ? 1 : 0];
+        if (byPlace)
+            counts.add(k, static_cast<std::size_t>(pf - w0));
+        else
+            ws.kept.push_back(f);
     }
+    counts.gather();
     const long long k1 = r.lo - below;
     const long long k2 = r.hi - below;
-    if (k1 < 0 || k2 >= static_cast<long long>(ws.kept.size())) return false;
-    std::sort(ws.kept.begin(), ws.kept.end());
-    const float lo = ws.kept[static_cast<std::size_t>(k1)];
-    const float hi = ws.kept[static_cast<std::size_t>(k2)];
-    if (lo == 0.0f && hi == 0.0f && mixedZeros(ws.kept)) return false;
+    if (k1 < 0) return false;
+    float lo = 0.0f, hi = 0.0f;
+    if (byPlace) {
+        if (!middleByPlace(ws.buckets, w0, k1, k2, zeros, lo, hi)) return false;
+    } else {
+        if (k2 >= static_cast<long long>(ws.kept.size())) return false;
+        float* kept = ws.kept.data();
+        const auto upper = static_cast<std::ptrdiff_t>(k2);
+        std::nth_element(kept, kept + upper, kept + ws.kept.size());
+        hi = kept[upper];
+        lo = k1 == k2 ? hi : *std::max_element(kept, kept + upper);
+        if (lo == 0.0f && hi == 0.0f && zeros[0] > 0 && zeros[1] > 0) return false;
+    }
     result = middleOf(r, lo, hi);
     return true;
 }
 
-bool selectUnitSpaced(const float* x, const float* y, int n, SlopeMedianWorkspace& ws,
+bool selectUnitSpaced(const float* y, int n, SlopeMedianWorkspace& ws,
                       float& result) {
     ws.reciprocal.resize(static_cast<std::size_t>(n));
     ws.reciprocal[0] = 0.0f;
@@ -351,23 +446,20 @@ bool selectUnitSpaced(const float* x, const float* y, int n, SlopeMedianWorkspac
     Bounds b{};
     const auto estimate = [y, inv](int i, int j) { return (y[j] - y[i]) * inv[j - i]; };
     if (!sampleBounds(n, pairs, estimate, ws.sample, b)) return false;
+    // Room around the sampled bounds for the window of the middle estimates
+    // and its margins, however tightly the estimates cluster.
+    b.lo = atPlace(std::max(place(b.lo) - 3 * kEstimatePlaces, -kInfinityPlace));
+    b.hi = atPlace(std::min(place(b.hi) + 3 * kEstimatePlaces, kInfinityPlace));
 
-    const std::size_t room = static_cast<std::size_t>(pairs) + 8;
-    if (ws.nearPairs.size() < room) {
-        ws.nearPairs.resize(room);
-        ws.nearEstimates.resize(room);
-    }
     Tally t;
-    std::uint32_t* near = ws.nearPairs.data();
-    float* estimates = ws.nearEstimates.data();
 #ifdef ZELKOR_SLOPE_AVX2
     const std::size_t count = ws.method == SlopeMedianWorkspace::Method::Auto && vectorKernel()
-                                  ? tallyEstimatesAvx2(y, n, inv, b, t, near, estimates)
-                                  : tallyEstimates(y, n, inv, b, t, near, estimates);
+                                  ? tallyEstimatesAvx2(y, n, inv, b, t, ws)
+                                  : tallyEstimates(y, n, inv, b, t, ws);
 #else
-    const std::size_t count = tallyEstimates(y, n, inv, b, t, near, estimates);
+    const std::size_t count = tallyEstimates(y, n, inv, b, t, ws);
 #endif
-    return selectEstimated(x, y, middleRanks(pairs), t, b, count, ws, result);
+    return selectEstimated(y, middleRanks(pairs), t, b, count, ws, result);
 }
 }  // namespace
 
@@ -379,7 +471,7 @@ float medianPairSlope(const float* x, const float* y, int n, SlopeMedianWorkspac
     // Differences of y that overflow a float would spoil the estimates.
     const auto [yMin, yMax] = std::minmax_element(y, y + n);
     if (unitSpaced(x, n) && std::isfinite(*yMax - *yMin)) {
-        if (selectUnitSpaced(x, y, n, ws, result)) return result;
+        if (selectUnitSpaced(y, n, ws, result)) return result;
         return allSlopesMedian(x, y, n, ws);
     }
     Bounds b{};
