@@ -467,20 +467,17 @@ bool sortedCounts(const float* data1, const float* data2, int n, KendallWorkspac
     return true;
 }
 
-// data without NaNs copied in ascending order.  Values that fall and then
-// rise (a descending stretch followed by an ascending one) need only a merge.
-void sortedCopy(const float* data, int n, float* copy) {
-    int turn = 1;
-    while (turn < n && !(data[turn] > data[turn - 1])) ++turn;
-    int end = turn;
-    while (end < n && !(data[end] < data[end - 1])) ++end;
-    if (end < n) {
-        std::copy(data, data + n, copy);
-        std::sort(copy, copy + n);
-        return;
+// The sizes of the runs of two or more equal values of arr, in order.
+int runGroups(const float* arr, int n, float* groups) {
+    int count = 0;
+    int j = 0;
+    while (j < n) {
+        int pairs = 1;
+        while (j + pairs < n && arr[j + pairs] == arr[j]) ++pairs;
+        if (pairs >= 2) groups[count++] = static_cast<float>(pairs);
+        j += pairs;
     }
-    std::merge(std::make_reverse_iterator(data + turn), std::make_reverse_iterator(data), data + turn,
-               data + n, copy);
+    return count;
 }
 
 // Sorted copy of data; the sizes of its runs of two or more equal values are
@@ -497,23 +494,49 @@ int tieGroups(const float* data, int n, Buffer& copyBuffer, float* groups) {
     const float* arr = data;
     if (hasNaN || !ordered) {
         float* copy = copyBuffer.floats(n);
-        if (hasNaN) {
-            std::copy(data, data + n, copy);
+        std::copy(data, data + n, copy);
+        if (hasNaN)
             quicksort(copy, n);
-        } else {
-            sortedCopy(data, n, copy);
-        }
+        else
+            std::sort(copy, copy + n);
         arr = copy;
     }
-    int count = 0;
-    int j = 0;
-    while (j < n) {
-        int pairs = 1;
-        while (j + pairs < n && arr[j + pairs] == arr[j]) ++pairs;
-        if (pairs >= 2) groups[count++] = static_cast<float>(pairs);
-        j += pairs;
+    return runGroups(arr, n, groups);
+}
+
+// data without NaNs copied in ascending order.  Values that fall and then
+// rise (a descending stretch followed by an ascending one) need only a merge.
+void sortedCopy(const float* data, int n, float* copy) {
+    int turn = 1;
+    while (turn < n && !(data[turn] > data[turn - 1])) ++turn;
+    int end = turn;
+    while (end < n && !(data[end] < data[end - 1])) ++end;
+    if (end < n) {
+        std::copy(data, data + n, copy);
+        std::sort(copy, copy + n);
+        return;
     }
-    return count;
+    std::merge(std::make_reverse_iterator(data + turn), std::make_reverse_iterator(data), data + turn,
+               data + n, copy);
+}
+
+// tieGroups with a merge in place of the sort where the data fall and then
+// rise.
+int quickTieGroups(const float* data, int n, Buffer& copyBuffer, float* groups) {
+    bool hasNaN = false;
+    bool ordered = true;
+    for (int i = 0; i < n; ++i) {
+        hasNaN |= std::isnan(data[i]);
+        if (i > 0 && data[i] < data[i - 1]) ordered = false;
+    }
+    if (hasNaN) return tieGroups(data, n, copyBuffer, groups);
+    const float* arr = data;
+    if (!ordered) {
+        float* copy = copyBuffer.floats(n);
+        sortedCopy(data, n, copy);
+        arr = copy;
+    }
+    return runGroups(arr, n, groups);
 }
 
 }  // namespace
@@ -530,8 +553,9 @@ KendallCounts kendallCountsAndTies(const float* data1, const float* data2, int n
     // Finite values with no zero difference are all distinct: no groups.
     const bool distinct1 = !reference && s.zero1 == 0 && allFinite(data1, n);
     const bool distinct2 = !reference && s.zero2 == 0 && allFinite(data2, n);
-    count1 = distinct1 ? 0 : tieGroups(data1, n, ws.copy1, groups1);
-    count2 = distinct2 ? 0 : tieGroups(data2, n, ws.copy2, groups2);
+    const auto groupsOf = reference ? tieGroups : quickTieGroups;
+    count1 = distinct1 ? 0 : groupsOf(data1, n, ws.copy1, groups1);
+    count2 = distinct2 ? 0 : groupsOf(data2, n, ws.copy2, groups2);
     return s.c;
 }
 

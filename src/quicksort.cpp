@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cmath>
+#include <vector>
 
 void quicksort(float* a, int n) {
     // The second part is sorted by the loop instead of a second recursive
@@ -47,10 +48,52 @@ bool orderIsUnique(const float* a, int n) {
     return nans == 0 && (positiveZeros == 0 || negativeZeros == 0);
 }
 
+namespace {
+// Without NaNs these words ascend as the floats do (a zero's two words are
+// apart, which orders nothing here: only one of them occurs).
+inline std::uint32_t ascendingWord(float v) {
+    const auto u = std::bit_cast<std::uint32_t>(v);
+    return (u & 0x80000000u) != 0 ? ~u : (u | 0x80000000u);
+}
+
+inline float fromAscendingWord(std::uint32_t w) {
+    return std::bit_cast<float>((w & 0x80000000u) != 0 ? (w & 0x7fffffffu) : ~w);
+}
+
+// Sorts a long array of unique order by its words, a byte at a time from
+// the lowest (four stable passes, skipping bytes that all words share).
+void radixSort(float* a, int n) {
+    std::vector<std::uint32_t> words(static_cast<std::size_t>(n)), spare(static_cast<std::size_t>(n));
+    std::uint32_t counts[4][256] = {};
+    for (int i = 0; i < n; ++i) {
+        const std::uint32_t w = ascendingWord(a[i]);
+        words[static_cast<std::size_t>(i)] = w;
+        for (int d = 0; d < 4; ++d) ++counts[d][w >> (8 * d) & 0xffu];
+    }
+    std::uint32_t* src = words.data();
+    std::uint32_t* dst = spare.data();
+    for (int d = 0; d < 4; ++d) {
+        const int shift = 8 * d;
+        if (counts[d][src[0] >> shift & 0xffu] == static_cast<std::uint32_t>(n)) continue;
+        std::uint32_t offset[256];
+        std::uint32_t sum = 0;
+        for (int b = 0; b < 256; ++b) {
+            offset[b] = sum;
+            sum += counts[d][b];
+        }
+        for (int i = 0; i < n; ++i) dst[offset[src[i] >> shift & 0xffu]++] = src[i];
+        std::swap(src, dst);
+    }
+    for (int i = 0; i < n; ++i) a[i] = fromAscendingWord(src[i]);
+}
+}  // namespace
+
 void sortAscending(float* a, int n) {
     if (n < 2) return;
-    if (orderIsUnique(a, n))
+    if (!orderIsUnique(a, n))
+        quicksort(a, n);
+    else if (n < 512)
         std::sort(a, a + n);
     else
-        quicksort(a, n);
+        radixSort(a, n);
 }
