@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -322,6 +323,33 @@ void BM_Theil(benchmark::State& state) {
 }
 BENCHMARK(BM_Theil)->Apply(phaseLengths)->Complexity(benchmark::oNSquared);
 
+// The Theil-Sen line of one phase of n points (the PL-Tau correction's call)
+// by the default selection (method 0), the same without the vector kernel
+// (method 1) and storing every slope (method 2, the reference), on white
+// noise with a trend (data 0) and on a whole-numbered line, whose slopes are
+// all equal (data 1).
+void BM_TheilMethods(benchmark::State& state) {
+    const int n = lengthArg(state);
+    const auto method = static_cast<SlopeMedianWorkspace::Method>(state.range(1));
+    const bool line = state.range(2) == 1;
+    ModelParameters m = levelChange();
+    m.fB1 = line ? -1.0f : 0.1f;
+    if (line) m.fSA = m.fSB = 0.0f;
+    const std::vector<float> y = series(n, 1, m);
+    const std::vector<float> t = timePoints(n);
+    TheilWorkspace ws;
+    ws.slopes.method = method;
+    for (auto _ : state) {
+        float intercept, slope;
+        theil(t.data(), y.data(), n, &intercept, &slope, ws);
+        benchmark::DoNotOptimize(intercept);
+        benchmark::DoNotOptimize(slope);
+    }
+}
+BENCHMARK(BM_TheilMethods)
+    ->ArgNames({"n", "method", "data"})
+    ->ArgsProduct({{50, 100, 200, 500, 1000}, {0, 1, 2}, {0, 1}});
+
 // ---------------------------------------------------------------------------
 // Effect sizes, each on one series of two phases of n points
 
@@ -410,7 +438,9 @@ void BM_PndPValue(benchmark::State& state) {
 }
 BENCHMARK(BM_PndPValue)->Apply(phaseLengths);
 
-// The table a run builds once for its phase lengths.
+// The table a run makes once for its phase lengths, and its value for one k.
+// Up to 26 points every value is formed when the table is made; from 27 the
+// first read builds the terms and forms its group of k.
 void BM_NonOverlapTable(benchmark::State& state) {
     const int n = lengthArg(state);
     for (auto _ : state) {
@@ -420,6 +450,47 @@ void BM_NonOverlapTable(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_NonOverlapTable)->Apply(phaseLengths);
+
+// Long phases: the table read at every k (the most a run can ask), or at the
+// k of PND and PNCD over 10000 series of the level-change model (about what
+// a run asks).
+void BM_NonOverlapTableLong(benchmark::State& state) {
+    const int n = lengthArg(state);
+    const bool everyK = state.range(1) == 1;
+    std::vector<int> ks;
+    if (everyK) {
+        for (int k = 0; k <= n; ++k) ks.push_back(k);
+    } else {
+        Rng rng = seeded();
+        ModelParameters m = levelChange();
+        m.fB1 = 0.1f;
+        m.nA = m.nB = n;
+        std::vector<float> y(static_cast<std::size_t>(2 * n));
+        std::vector<bool> seen(static_cast<std::size_t>(n + 1));
+        const NonOverlapTable setUp(n, n);
+        for (int i = 0; i < 10000; ++i) {
+            simABTimeSeries(rng, m, y.data());
+            float x, p;
+            pnd(n, n, y.data(), &x, &p, &setUp);
+            seen[static_cast<std::size_t>(std::lround(x * static_cast<float>(n)))] = true;
+            pncd(n, n, y.data(), &x, &p, effectWs, &setUp);
+            seen[static_cast<std::size_t>(std::lround(x * static_cast<float>(n)))] = true;
+        }
+        for (int k = 0; k <= n; ++k)
+            if (seen[static_cast<std::size_t>(k)]) ks.push_back(k);
+    }
+    for (auto _ : state) {
+        NonOverlapTable table(n, n);
+        float sum = 0.0f;
+        for (const int k : ks) sum += table.p(k);
+        benchmark::DoNotOptimize(sum);
+    }
+    state.counters["k"] = static_cast<double>(ks.size());
+}
+BENCHMARK(BM_NonOverlapTableLong)
+    ->ArgNames({"n", "everyK"})
+    ->ArgsProduct({{200, 1000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_Pnd(benchmark::State& state) {
     const int n = lengthArg(state);

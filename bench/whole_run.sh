@@ -24,6 +24,8 @@
 #   b  N_A = 5, N_B = 15, AR(1) 0.5, level change 1
 #   c  N_A = N_B = 20, white noise
 #   d  N_A = N_B = 30, white noise (option 1 only)
+#   e  N_A = N_B = 200, trend 0.1, level change 1 (option 1 only, not run by default)
+#   f  N_A = N_B = 1000, trend 0.1, level change 1 (option 1 only, not run by default)
 set -euo pipefail
 
 runs=5
@@ -63,6 +65,8 @@ model_entries() {
         b) printf '%s\n' 5 15 0 1 0 1 1 0.5 ;;
         c) printf '%s\n' 20 20 0 0 0 1 1 0 0 ;;
         d) printf '%s\n' 30 30 0 0 0 1 1 0 0 ;;
+        e) printf '%s\n' 200 200 0.1 1 0 1 1 0 0 ;;
+        f) printf '%s\n' 1000 1000 0.1 1 0 1 1 0 0 ;;
         *) die "unknown model '$1'" ;;
     esac
 }
@@ -73,6 +77,8 @@ model_label() {
         b) echo "b: 5+15 AR(1) .5, level 1" ;;
         c) echo "c: 20+20 white noise" ;;
         d) echo "d: 30+30 white noise" ;;
+        e) echo "e: 200+200 trend .1, level 1" ;;
+        f) echo "f: 1000+1000 trend .1, lvl 1" ;;
     esac
 }
 
@@ -107,8 +113,8 @@ command_of() {
 }
 
 for case_ in $cases; do
-    [[ $case_ =~ ^[12][abcd]$ ]] || die "unknown case '$case_' (cases: 1a 1b 1c 1d 2a 2b 2c)"
-    [[ $case_ != 2d ]] || die "model d is for option 1 only"
+    [[ $case_ =~ ^[12][a-f]$ ]] || die "unknown case '$case_' (cases: 1a-1f 2a 2b 2c)"
+    [[ ! $case_ =~ ^2[def]$ ]] || die "models d, e and f are for option 1 only"
 done
 
 echo "whole_run: $runs run(s) per case and variant; $(nproc) hardware threads;" \

@@ -446,6 +446,11 @@ bool selectUnitSpaced(const float* y, int n, SlopeMedianWorkspace& ws,
     Bounds b{};
     const auto estimate = [y, inv](int i, int j) { return (y[j] - y[i]) * inv[j - i]; };
     if (!sampleBounds(n, pairs, estimate, ws.sample, b)) return false;
+    // A sample whose middle estimates all lie within a few places of one
+    // value shows slopes tied there in bulk (a whole-numbered line): then
+    // nearly every pair would need its exact slope, and storing every slope
+    // is quicker.
+    if (place(b.hi) - place(b.lo) <= 2 * kEstimatePlaces) return false;
     // Room around the sampled bounds for the window of the middle estimates
     // and its margins, however tightly the estimates cluster.
     b.lo = atPlace(std::max(place(b.lo) - 3 * kEstimatePlaces, -kInfinityPlace));

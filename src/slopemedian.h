@@ -20,14 +20,17 @@
 // slope, (y[j] - y[i]) * float(1 / (j - i)), which lies within 7 places of
 // the slope in the order of floats (a place: one float; both zeros share
 // one).  Estimates decide every pair more than 10 places from the places
-// that matter; the exact slope is formed only for the few pairs near the
-// median.  On x86-64 with AVX2 the pass runs eight pairs at a time with the
-// same float operations on every lane.
+// that matter; for the pairs near the median the exact slope is formed (or
+// certified: an estimate that times j - i gives y[j] - y[i] back exactly is
+// the slope), and the middle ones are found by counting places.  On x86-64
+// with AVX2 the pass runs eight pairs at a time with the same float
+// operations on every lane.
 //
-// It falls back to storing every slope when the bounds miss the median, when
-// a slope is NaN, and when the median is a zero and zeros of both signs
+// It falls back to storing every slope when the bounds miss the median,
+// when a slope is NaN, when the median is a zero and zeros of both signs
 // occur among the slopes (their order, and so the median's sign, is
-// quicksort's).
+// quicksort's), and when the sample shows the slopes tied in bulk at the
+// median (a whole-numbered line), where that is the quicker way.
 #pragma once
 
 #include <cstdint>
