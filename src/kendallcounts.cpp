@@ -335,31 +335,13 @@ T* sized(std::vector<T>& v, int n) {
     return v.data();
 }
 
-// Sorts keys ascending (spare: room for n): by bytes from the lowest, for
-// all but short arrays, skipping bytes that all keys share.
+// Sorts keys ascending (spare: room for n): by bytes (sortWords) for all
+// but short arrays.
 void sortKeys(std::uint32_t* keys, std::uint32_t* spare, int n) {
-    if (n < 64) {
+    if (n < 64)
         std::sort(keys, keys + n);
-        return;
-    }
-    std::uint32_t counts[4][256] = {};
-    for (int i = 0; i < n; ++i)
-        for (int d = 0; d < 4; ++d) ++counts[d][keys[i] >> (8 * d) & 0xffu];
-    std::uint32_t* src = keys;
-    std::uint32_t* dst = spare;
-    for (int d = 0; d < 4; ++d) {
-        const int shift = 8 * d;
-        if (counts[d][src[0] >> shift & 0xffu] == static_cast<std::uint32_t>(n)) continue;
-        std::uint32_t offset[256];
-        std::uint32_t sum = 0;
-        for (int b = 0; b < 256; ++b) {
-            offset[b] = sum;
-            sum += counts[d][b];
-        }
-        for (int i = 0; i < n; ++i) dst[offset[src[i] >> shift & 0xffu]++] = src[i];
-        std::swap(src, dst);
-    }
-    if (src != keys) std::copy(src, src + n, keys);
+    else
+        sortWords(keys, spare, n);
 }
 
 // Merges runs of ascending pair keys (run r is [starts[r], starts[r + 1]),

@@ -60,31 +60,12 @@ inline float fromAscendingWord(std::uint32_t w) {
     return std::bit_cast<float>((w & 0x80000000u) != 0 ? (w & 0x7fffffffu) : ~w);
 }
 
-// Sorts a long array of unique order by its words, a byte at a time from
-// the lowest (four stable passes, skipping bytes that all words share).
+// Sorts a long array of unique order by its words.
 void radixSort(float* a, int n) {
     std::vector<std::uint32_t> words(static_cast<std::size_t>(n)), spare(static_cast<std::size_t>(n));
-    std::uint32_t counts[4][256] = {};
-    for (int i = 0; i < n; ++i) {
-        const std::uint32_t w = ascendingWord(a[i]);
-        words[static_cast<std::size_t>(i)] = w;
-        for (int d = 0; d < 4; ++d) ++counts[d][w >> (8 * d) & 0xffu];
-    }
-    std::uint32_t* src = words.data();
-    std::uint32_t* dst = spare.data();
-    for (int d = 0; d < 4; ++d) {
-        const int shift = 8 * d;
-        if (counts[d][src[0] >> shift & 0xffu] == static_cast<std::uint32_t>(n)) continue;
-        std::uint32_t offset[256];
-        std::uint32_t sum = 0;
-        for (int b = 0; b < 256; ++b) {
-            offset[b] = sum;
-            sum += counts[d][b];
-        }
-        for (int i = 0; i < n; ++i) dst[offset[src[i] >> shift & 0xffu]++] = src[i];
-        std::swap(src, dst);
-    }
-    for (int i = 0; i < n; ++i) a[i] = fromAscendingWord(src[i]);
+    for (int i = 0; i < n; ++i) words[static_cast<std::size_t>(i)] = ascendingWord(a[i]);
+    sortWords(words.data(), spare.data(), n);
+    for (int i = 0; i < n; ++i) a[i] = fromAscendingWord(words[static_cast<std::size_t>(i)]);
 }
 }  // namespace
 
@@ -96,4 +77,25 @@ void sortAscending(float* a, int n) {
         std::sort(a, a + n);
     else
         radixSort(a, n);
+}
+
+void sortWords(std::uint32_t* words, std::uint32_t* spare, int n) {
+    std::uint32_t counts[4][256] = {};
+    for (int i = 0; i < n; ++i)
+        for (int d = 0; d < 4; ++d) ++counts[d][words[i] >> (8 * d) & 0xffu];
+    std::uint32_t* src = words;
+    std::uint32_t* dst = spare;
+    for (int d = 0; d < 4; ++d) {
+        const int shift = 8 * d;
+        if (n == 0 || counts[d][src[0] >> shift & 0xffu] == static_cast<std::uint32_t>(n)) continue;
+        std::uint32_t offset[256];
+        std::uint32_t sum = 0;
+        for (int b = 0; b < 256; ++b) {
+            offset[b] = sum;
+            sum += counts[d][b];
+        }
+        for (int i = 0; i < n; ++i) dst[offset[src[i] >> shift & 0xffu]++] = src[i];
+        std::swap(src, dst);
+    }
+    if (src != words) std::copy(src, src + n, words);
 }

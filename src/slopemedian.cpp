@@ -167,14 +167,35 @@ struct Tally {
     long long above = 0;
 };
 
+// Where the pairs inside the bounds are written.
+struct NearArrays {
+    std::uint32_t* pairs;
+    float* estimates;
+};
+
 // Room for `count` pairs inside the bounds, the next row's and 8 more; the
 // arrays grow by doubling, so their size follows the pairs a call keeps.
-void makeRoom(SlopeMedianWorkspace& ws, std::size_t count, int rowLength) {
+NearArrays makeRoom(SlopeMedianWorkspace& ws, std::size_t count, int rowLength) {
     const std::size_t room = count + static_cast<std::size_t>(rowLength) + 8;
-    if (ws.nearPairs.size() >= room) return;
-    const std::size_t size = std::max(room, 2 * ws.nearPairs.size());
-    ws.nearPairs.resize(size);
-    ws.nearEstimates.resize(size);
+    if (ws.nearPairs.size() < room) {
+        const std::size_t size = std::max(room, 2 * ws.nearPairs.size());
+        ws.nearPairs.resize(size);
+        ws.nearEstimates.resize(size);
+    }
+    return {ws.nearPairs.data(), ws.nearEstimates.data()};
+}
+
+// One pair's estimate p against the bounds: counted when outside, written
+// at count (and kept by advancing count) when inside.
+inline void tallyEstimate(float p, std::uint32_t pair, const Bounds& b, Tally& t,
+                          std::uint32_t* pairs, float* estimates, std::size_t& count) {
+    const bool low = p < b.lo;
+    const bool high = p > b.hi;
+    t.below += low;
+    t.above += high;
+    pairs[count] = pair;
+    estimates[count] = p;
+    count += !(low || high);
 }
 
 // The estimates of all pairs of unit-spaced points, (y[j] - y[i]) *
@@ -185,25 +206,13 @@ std::size_t tallyEstimates(const float* y, int n, const float* reciprocal, const
                            Tally& t, SlopeMedianWorkspace& ws) {
     std::size_t count = 0;
     for (int i = 0; i < n - 1; ++i) {
-        makeRoom(ws, count, n - i);
-        std::uint32_t* pairs = ws.nearPairs.data();
-        float* estimates = ws.nearEstimates.data();
+        const auto [pairs, estimates] = makeRoom(ws, count, n - i);
         const float yi = y[i];
         const float* inv = reciprocal - i;
         const std::uint32_t row = static_cast<std::uint32_t>(i) << 16;
-        long long below = 0, above = 0;
-        for (int j = i + 1; j < n; ++j) {
-            const float p = (y[j] - yi) * inv[j];
-            const bool low = p < b.lo;
-            const bool high = p > b.hi;
-            below += low;
-            above += high;
-            pairs[count] = row | static_cast<std::uint32_t>(j);
-            estimates[count] = p;
-            count += !(low || high);
-        }
-        t.below += below;
-        t.above += above;
+        for (int j = i + 1; j < n; ++j)
+            tallyEstimate((y[j] - yi) * inv[j], row | static_cast<std::uint32_t>(j), b, t, pairs,
+                          estimates, count);
     }
     return count;
 }
@@ -234,9 +243,7 @@ __attribute__((target("avx2,popcnt"))) std::size_t tallyEstimatesAvx2(
     __m256i above = _mm256_setzero_si256();
     std::size_t count = 0;
     for (int i = 0; i < n - 1; ++i) {
-        makeRoom(ws, count, n - i);
-        std::uint32_t* pairs = ws.nearPairs.data();
-        float* estimates = ws.nearEstimates.data();
+        const auto [pairs, estimates] = makeRoom(ws, count, n - i);
         const float yi = y[i];
         const __m256 vyi = _mm256_set1_ps(yi);
         const float* inv = reciprocal - i;
@@ -259,16 +266,9 @@ __attribute__((target("avx2,popcnt"))) std::size_t tallyEstimatesAvx2(
             _mm256_storeu_ps(estimates + count, _mm256_permutevar8x32_ps(p, order));
             count += static_cast<std::size_t>(__builtin_popcount(static_cast<unsigned>(inside)));
         }
-        for (; j < n; ++j) {
-            const float p = (y[j] - yi) * inv[j];
-            const bool lowOne = p < b.lo;
-            const bool highOne = p > b.hi;
-            t.below += lowOne;
-            t.above += highOne;
-            pairs[count] = row | static_cast<std::uint32_t>(j);
-            estimates[count] = p;
-            count += !(lowOne || highOne);
-        }
+        for (; j < n; ++j)
+            tallyEstimate((y[j] - yi) * inv[j], row | static_cast<std::uint32_t>(j), b, t, pairs,
+                          estimates, count);
     }
     alignas(32) std::int32_t sums[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(sums), below);

@@ -33,6 +33,19 @@ float literalPValue(int nA, int nB, int k) {
 }
 }  // namespace
 
+// Every k of designs from 27 points, table and fresh value alike.
+TEST(NonOverlapTable, DesignsFrom27PointsFollowTheWrittenOutSum) {
+    for (auto [na, nb] : {std::pair{14, 13}, std::pair{13, 14}, std::pair{1, 26}, std::pair{26, 1},
+                          std::pair{20, 20}, std::pair{35, 2}, std::pair{3, 35}, std::pair{40, 41},
+                          std::pair{1, 100}, std::pair{120, 7}}) {
+        const NonOverlapTable table(na, nb);
+        for (int k = 0; k <= nb; ++k) {
+            ASSERT_TRUE(awkward::sameBits(table.p(k), literalPValue(na, nb, k))) << na << "," << nb << "," << k;
+            ASSERT_TRUE(awkward::sameBits(pndPValue(na, nb, k), table.p(k))) << na << "," << nb << "," << k;
+        }
+    }
+}
+
 // Long designs, where tails stop early and k are formed in groups, against
 // the written-out sum.
 TEST(NonOverlapTable, LongDesignsFollowTheWrittenOutSum) {
@@ -56,7 +69,7 @@ TEST(NonOverlapTable, LongDesignsFollowTheWrittenOutSum) {
 // A value is the same whichever k were read before it, in whatever order,
 // by however many threads at once.
 TEST(NonOverlapTable, ValuesDoNotDependOnReadingOrderOrThreads) {
-    for (const auto [nA, nB] : {std::pair{5, 6}, std::pair{14, 13}, std::pair{60, 140}}) {
+    for (auto [nA, nB] : {std::pair{5, 6}, std::pair{14, 13}, std::pair{60, 140}}) {
         const NonOverlapTable ascending(nA, nB);
         std::vector<float> expected;
         for (int k = 0; k <= nB; ++k) expected.push_back(ascending.p(k));
