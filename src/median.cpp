@@ -1,6 +1,8 @@
 #include "median.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <limits>
 
 #include "quicksort.h"
@@ -24,6 +26,13 @@ float middleOfSorted(const float* arr, int nN) {
         (static_cast<double>(arr[nN / 2 - 1]) + static_cast<double>(arr[nN / 2])) / 2.0);
 }
 
+bool sameBitsThroughout(const float* arr, int nN) {
+    const auto first = std::bit_cast<std::uint32_t>(arr[0]);
+    int differing = 0;
+    for (int i = 1; i < nN; ++i) differing += std::bit_cast<std::uint32_t>(arr[i]) != first;
+    return differing == 0;
+}
+
 bool ascending(const float* arr, int nN) {
     for (int i = 1; i < nN; ++i)
         if (arr[i] < arr[i - 1]) return false;
@@ -45,10 +54,12 @@ float medianInPlace(float* arr, int nN) {
         }
         return middleOfSorted(arr, nN);
     }
+    // Every element with the same bits (one NaN throughout, say): every order
+    // of the array is the same array.
+    if (sameBitsThroughout(arr, nN)) return middleOfSorted(arr, nN);
     quicksort(arr, nN);
     return middleOfSorted(arr, nN);
 }
-
 
 float median(const float* pfX, int nN, Buffer& copy) {
     if (nN < 1) return std::numeric_limits<float>::quiet_NaN();

@@ -85,3 +85,22 @@ TEST(Median, BothFormsMatchSortedCopyBitForBit) {
         }
     }
 }
+
+// One NaN throughout, and one value throughout: no sort can change the array,
+// so its median is read off as it stands, bits and all.
+TEST(Median, ArraysOfOneBitPattern) {
+    // NaNs compared by their bits: "nan" and "-nan" print differently.
+    const auto sameBits = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (const float v : {nan, -nan, -0.0f, 2.5f}) {
+        for (const int n : {1, 2, 7, 40}) {
+            std::vector<float> a(static_cast<std::size_t>(n), v);
+            ASSERT_TRUE(sameBits(medianInPlace(a.data(), n), sortedMedian(a))) << v << " n " << n;
+            ASSERT_TRUE(sameBits(median(a.data(), n, copyBuffer), sortedMedian(a))) << v << " n " << n;
+        }
+    }
+    // Not quite one pattern: quicksort decides where the other NaN goes.
+    std::vector<float> mixed(41, nan);
+    mixed[20] = -nan;
+    EXPECT_TRUE(sameBits(median(mixed.data(), 41, copyBuffer), sortedMedian(mixed)));
+}
