@@ -127,7 +127,7 @@ NonOverlapTable::Terms::Terms(int nA, int nBPoints) : n(nA + nBPoints), nB(nBPoi
     blocks = width / kBlock + 2;
     const std::size_t bands = (rows + kLanes - 1) / kLanes;
     w.resize(rows);
-    lo.assign(rows, nB + 1);
+    lo.assign(rows, std::max(nB, 0) + 1);  // lo > hi: no term
     hi.assign(rows, -1);
     full.assign(rows, 0.0);
     term.assign(bands * width * kLanes, 0.0);
@@ -233,12 +233,15 @@ void NonOverlapTable::Terms::sums(int first, double* out) const {
 }
 
 NonOverlapTable::NonOverlapTable(int nA, int nB) : nA_(nA), nB_(nB) {
+    // Without a phase B there is still a value for k = 0 (the sums over no
+    // terms).
+    const int last = std::max(nB, 0);
     if (nA + nB < kFirstDoubleEvaluatedLength) {
-        p_ = floatPValues(nA, nB, 0, nB);
+        p_ = floatPValues(nA, nB, 0, last);
         return;
     }
-    p_.assign(sizeOf(nB + 1), 0.0f);
-    formed_ = std::make_unique<std::once_flag[]>(sizeOf(nB / kGroup + 1));
+    p_.assign(sizeOf(last + 1), 0.0f);
+    formed_ = std::make_unique<std::once_flag[]>(sizeOf(last / kGroup + 1));
 }
 
 NonOverlapTable::~NonOverlapTable() = default;
@@ -255,7 +258,7 @@ float NonOverlapTable::p(int k) const {
         std::call_once(formed_[static_cast<std::size_t>(group)], [this, group] {
             double sums[kGroup];
             terms().sums(group * kGroup, sums);
-            for (int g = 0; g < kGroup && group * kGroup + g <= nB_; ++g)
+            for (int g = 0; g < kGroup && group * kGroup + g <= std::max(nB_, 0); ++g)
                 p_[static_cast<std::size_t>(group * kGroup + g)] = static_cast<float>(std::clamp(sums[g], 0.0, 1.0));
         });
     }

@@ -95,3 +95,12 @@ TEST(NonOverlapTable, ValuesDoNotDependOnReadingOrderOrThreads) {
             EXPECT_TRUE(awkward::sameBits(pndPValue(nA, nB, k), expected[static_cast<std::size_t>(k)]));
     }
 }
+
+// Lengths the dialogue refuses still give a value for k = 0, and read
+// nothing out of range (the sums over no terms).
+TEST(NonOverlapTable, NoPhaseBStillHasAValueForNoPointAbove) {
+    for (auto [nA, nB] : {std::pair{5, 0}, std::pair{30, 0}, std::pair{30, -3}, std::pair{3, -1}}) {
+        const NonOverlapTable table(nA, nB);
+        EXPECT_EQ(table.p(0), pndPValue(nA, nB, 0)) << nA << "," << nB;
+    }
+}
