@@ -115,8 +115,9 @@ __attribute__((target("avx2"))) ScanCounts scanAvx2(const float* data1, const fl
 
 ScanCounts scan(const float* data1, const float* data2, int n, KendallWorkspace& ws) {
 #ifdef ZELKOR_SCAN_AVX2
+    // A handful of pairs costs less than setting up the lanes.
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) return scanAvx2(data1, data2, n, ws.copy1.floats(n + 8), ws.copy2.floats(n + 8));
+    if (avx2 && n >= 6) return scanAvx2(data1, data2, n, ws.copy1.floats(n + 8), ws.copy2.floats(n + 8));
 #endif
     (void)ws;
     return scanPortable(data1, data2, n);
