@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <limits>
 
@@ -123,11 +124,6 @@ ScanCounts scan(const float* data1, const float* data2, int n, KendallWorkspace&
     return scanPortable(data1, data2, n);
 }
 
-bool allFinite(const float* v, int n) {
-    for (int i = 0; i < n; ++i)
-        if (!std::isfinite(v[i])) return false;
-    return true;
-}
 }  // namespace
 
 KendallCounts kendallPairScan(const float* data1, const float* data2, int n) {
@@ -522,6 +518,22 @@ int quickTieGroups(const float* data, int n, Buffer& copyBuffer, float* groups) 
     return runGroups(arr, n, groups);
 }
 
+// quickTieGroups, remembered for the last two variables by their bits.
+int recentTieGroups(const float* data, int n, Buffer& copyBuffer, float* groups, KendallWorkspace& ws) {
+    const auto bytes = static_cast<std::size_t>(n) * sizeof(float);
+    for (const auto& r : ws.recent) {
+        if (r.values.size() == static_cast<std::size_t>(n) && std::memcmp(r.values.data(), data, bytes) == 0) {
+            std::copy(r.groups.begin(), r.groups.end(), groups);
+            return static_cast<int>(r.groups.size());
+        }
+    }
+    const int count = quickTieGroups(data, n, copyBuffer, groups);
+    auto& r = ws.recent[ws.nextRecent];
+    ws.nextRecent = 1 - ws.nextRecent;
+    r.values.assign(data, data + n);
+    r.groups.assign(groups, groups + count);
+    return count;
+}
 }  // namespace
 
 KendallCounts kendallCountsAndTies(const float* data1, const float* data2, int n,
@@ -536,9 +548,13 @@ KendallCounts kendallCountsAndTies(const float* data1, const float* data2, int n
     // Finite values with no zero difference are all distinct: no groups.
     const bool distinct1 = !reference && s.zero1 == 0 && allFinite(data1, n);
     const bool distinct2 = !reference && s.zero2 == 0 && allFinite(data2, n);
-    const auto groupsOf = reference ? tieGroups : quickTieGroups;
-    count1 = distinct1 ? 0 : groupsOf(data1, n, ws.copy1, groups1);
-    count2 = distinct2 ? 0 : groupsOf(data2, n, ws.copy2, groups2);
+    if (reference) {
+        count1 = tieGroups(data1, n, ws.copy1, groups1);
+        count2 = tieGroups(data2, n, ws.copy2, groups2);
+    } else {
+        count1 = distinct1 ? 0 : recentTieGroups(data1, n, ws.copy1, groups1, ws);
+        count2 = distinct2 ? 0 : recentTieGroups(data2, n, ws.copy2, groups2, ws);
+    }
     return s.c;
 }
 

@@ -29,6 +29,13 @@ struct KendallWorkspace {
     Buffer copy2;
     Buffer ties1;  // tie group sizes
     Buffer ties2;
+    // The tie groups of the last two variables that had ties, by their bits:
+    // the phase indicator and Tau-U's ordering recur from series to series.
+    struct RecentTies {
+        std::vector<float> values;
+        std::vector<float> groups;
+    } recent[2];
+    int nextRecent = 0;
     // Which count to take; the tests and benchmarks hold the others against
     // the reference.
     enum class Method {

@@ -48,6 +48,13 @@ bool orderIsUnique(const float* a, int n) {
     return nans == 0 && (positiveZeros == 0 || negativeZeros == 0);
 }
 
+bool allFinite(const float* a, int n) {
+    // Read as bits: an all-ones exponent is an infinity or a NaN.
+    int odd = 0;
+    for (int i = 0; i < n; ++i) odd += (std::bit_cast<std::uint32_t>(a[i]) & 0x7f800000u) == 0x7f800000u;
+    return odd == 0;
+}
+
 namespace {
 // Without NaNs these words ascend as the floats do (a zero's two words are
 // apart, which orders nothing here: only one of them occurs).

@@ -16,6 +16,9 @@ void sortAscending(float* a, int n);
 // on which every ascending order of the values is the same sequence of bits.
 bool orderIsUnique(const float* a, int n);
 
+// True when a[0 .. n-1] holds neither a NaN nor an infinity.
+bool allFinite(const float* a, int n);
+
 // Sorts n 32-bit words ascending, a byte at a time from the lowest: four
 // stable counting passes, skipping bytes that all words share.  spare has
 // room for n words.

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "median.h"
+#include "quicksort.h"
 
 #if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 #define ZELKOR_SLOPE_AVX2 1
@@ -43,11 +44,6 @@ float allSlopesMedian(const float* x, const float* y, int n, SlopeMedianWorkspac
     return medianInPlace(slopes, k);
 }
 
-bool allFinite(const float* v, int n) {
-    for (int i = 0; i < n; ++i)
-        if (!std::isfinite(v[i])) return false;
-    return true;
-}
 
 // The place of a float in the order of floats: consecutive floats are one
 // place apart, both zeros are place 0, the infinities are the ends.

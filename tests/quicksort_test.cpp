@@ -124,6 +124,17 @@ TEST(Quicksort, OrderIsUniqueWithoutNaNsAndMixedZeros) {
     EXPECT_TRUE(orderIsUnique(nans, 2));
 }
 
+TEST(Quicksort, AllFiniteRefusesInfinitiesAndNaNs) {
+    const float fine[] = {0.0f, -0.0f, 1e-45f, -3.4e38f, 3.4e38f};
+    EXPECT_TRUE(allFinite(fine, 5));
+    EXPECT_TRUE(allFinite(fine, 0));
+    for (const float odd : {kInf, -kInf, kNaN, -kNaN}) {
+        const float a[] = {1.0f, odd, 2.0f};
+        EXPECT_FALSE(allFinite(a, 3)) << odd;
+        EXPECT_TRUE(allFinite(a, 1));
+    }
+}
+
 TEST(Quicksort, SortAscendingGivesQuicksortOrder) {
     std::mt19937 gen(5);
     for (bool withOddValues : {false, true}) {
