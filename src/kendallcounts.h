@@ -52,8 +52,8 @@ struct KendallWorkspace {
 // aa == 0 counts in n1 when a1 != 0 and in n2 when a2 != 0.  O(n^2).
 KendallCounts kendallPairScan(const float* data1, const float* data2, int n);
 
-// The same counts.  Short series take the scan (eight pairs at a time on
-// x86-64 with AVX2); longer ones a merge-sort count of discordant pairs
+// The same counts.  Up to 96 pairs of values take the scan (eight pairs at a
+// time on x86-64 with AVX2); longer ones a merge-sort count of discordant pairs
 // (Knight's method) where that provably gives the scan's answer: every value
 // finite, no float difference of two values of a variable overflowing, and
 // no product of two non-zero differences rounding to zero.  Other inputs (a
@@ -61,9 +61,10 @@ KendallCounts kendallPairScan(const float* data1, const float* data2, int n);
 KendallCounts kendallCounts(const float* data1, const float* data2, int n, KendallWorkspace& ws);
 
 // kendallCounts, and the tie groups of each variable: the sizes of its runs
-// of two or more equal values (as == compares them) in ascending order of
-// the value, as floats, written to groups1 and groups2 (room for n each),
-// their numbers to count1 and count2.
+// of two or more equal values (as == compares them) in the array quicksort
+// makes of it (ascending; where NaNs occur they stay where quicksort puts
+// them and split runs), as floats, written to groups1 and groups2 (room for
+// n each), their numbers to count1 and count2.
 KendallCounts kendallCountsAndTies(const float* data1, const float* data2, int n,
                                    KendallWorkspace& ws, float* groups1, int& count1,
                                    float* groups2, int& count2);
