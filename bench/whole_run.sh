@@ -77,8 +77,8 @@ model_label() {
         b) echo "b: 5+15 AR(1) .5, level 1" ;;
         c) echo "c: 20+20 white noise" ;;
         d) echo "d: 30+30 white noise" ;;
-        e) echo "e: 200+200 trend .1, level 1" ;;
-        f) echo "f: 1000+1000 trend .1, lvl 1" ;;
+        e) echo "e: 200+200, trend, level" ;;
+        f) echo "f: 1000+1000, trend, level" ;;
     esac
 }
 
