@@ -11,6 +11,7 @@
 #include "checkedoutput.h"
 #include "dialogue.h"
 #include "gridcommand.h"
+#include "plancommand.h"
 #include "plotcommand.h"
 #include "runs.h"
 #include "version.h"
@@ -85,6 +86,7 @@ void registerSubcommands(CLI::App& app, Invocation& invocation) {
     CLI::App& plot = *app.add_subcommand("plot", "Draw a study's results file: power curves, distributions");
     plot.require_subcommand(1);
     addPlotCommands(plot, invocation);  // power, distribution
+    addPlanCommand(app, invocation);
 }
 
 ParseResult parseCommandLine(const std::vector<std::string>& args, Invocation& invocation) {

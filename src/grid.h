@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "console.h"
+#include "designexpand.h"
 #include "results.h"
 
 // What simulates the conditions: the program's runs, or a stand-in in tests.
@@ -40,6 +41,11 @@ struct ExpandOptions {
     std::optional<std::string> nA, nB, trend, level, slope, sdA, sdB, ar1, ma1;
     std::string output;  // empty: standard output
 };
+
+// Reads the factors' lists of options into f (option 1 or 2; n_a and n_b
+// only when given, each length within the option's limits); false after a
+// message "<where><option name>: <problem>" on err.
+bool readFactorLists(const ExpandOptions& options, FactorLists& f, std::ostream& err, const char* where);
 
 // Writes the design to options.output or to out.
 int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err);

@@ -51,6 +51,40 @@ std::string shellCommandLine(const std::vector<std::string>& args) {
     return line;
 }
 
+void addFactorOptions(CLI::App& command, ExpandOptions& e, FactorValues values) {
+    const bool lists = values == FactorValues::Lists;
+    CLI::Option* option = command.add_option("--option", e.option,
+                                              lists ? "1 (effect sizes) or 2 (VARDEN)"
+                                                    : "1 (effect sizes) or 2 (VARDEN) (default: the\n"
+                                                      "option whose runs compute the statistic)");
+    option->type_name("1|2")->check(CLI::IsMember({1, 2}).description(""));
+    if (lists) option->required();
+    struct Factor {
+        const char* name;
+        std::optional<std::string> ExpandOptions::*member;
+        const char* list;    // what a list gives, and its default
+        const char* single;  // what one value gives, and its default
+    };
+    static const Factor kFactors[] = {
+        {"--n-a", &ExpandOptions::nA, "A phase lengths (required)", "A phase length"},
+        {"--n-b", &ExpandOptions::nB, "B phase lengths (required)", "B phase length"},
+        {"--trend", &ExpandOptions::trend, "Baseline trends (default 0)", "Baseline trend (default 0)"},
+        {"--level", &ExpandOptions::level, "Level changes (default 0)", "Level change (default 0)"},
+        {"--slope", &ExpandOptions::slope, "Slope changes (default 0)", "Slope change (default 0)"},
+        {"--sd-a", &ExpandOptions::sdA, "A phase SDs (default 1)", "A phase SD (default 1)"},
+        {"--sd-b", &ExpandOptions::sdB, "B phase SDs (default 1)", "B phase SD (default 1)"},
+        {"--ar1", &ExpandOptions::ar1, "AR(1) coefficients (default 0)", "AR(1) coefficient (default 0)"},
+        {"--ma1", &ExpandOptions::ma1, "MA(1) coefficients (default 0)", "MA(1) coefficient (default 0)"},
+    };
+    for (const Factor& f : kFactors) {
+        std::optional<std::string>& target = e.*(f.member);
+        command
+            .add_option_function<std::string>(
+                f.name, [&target](const std::string& v) { target = v; }, lists ? f.list : f.single)
+            ->type_name(lists ? "LIST" : "X");
+    }
+}
+
 void addGridCommands(CLI::App& grid, Invocation& invocation) {
     auto state = std::make_shared<GridState>();
     grid.fallthrough();  // --threads after the command's name
@@ -59,26 +93,8 @@ void addGridCommands(CLI::App& grid, Invocation& invocation) {
     CLI::App* expand = grid.add_subcommand("expand", "Write a design CSV: every combination of the factors'\n"
                                                       "values (LIST: a,b,c or from:to:step, inclusive)");
     expand->fallthrough();
-    ExpandOptions& e = state->expand;
-    expand->add_option("--option", e.option, "1 (effect sizes) or 2 (VARDEN)")
-        ->required()
-        ->type_name("1|2")
-        ->check(CLI::IsMember({1, 2}).description(""));
-    const auto factor = [&](const char* name, std::optional<std::string>& target, const char* help) {
-        expand->add_option_function<std::string>(
-                  name, [&target](const std::string& v) { target = v; }, help)
-            ->type_name("LIST");
-    };
-    factor("--n-a", e.nA, "A phase lengths (required)");
-    factor("--n-b", e.nB, "B phase lengths (required)");
-    factor("--trend", e.trend, "Baseline trends (default 0)");
-    factor("--level", e.level, "Level changes (default 0)");
-    factor("--slope", e.slope, "Slope changes (default 0)");
-    factor("--sd-a", e.sdA, "A phase SDs (default 1)");
-    factor("--sd-b", e.sdB, "B phase SDs (default 1)");
-    factor("--ar1", e.ar1, "AR(1) coefficients (default 0)");
-    factor("--ma1", e.ma1, "MA(1) coefficients (default 0)");
-    expand->add_option("-o,--output", e.output, "Design file (default: standard output)")->type_name("FILE");
+    addFactorOptions(*expand, state->expand, FactorValues::Lists);
+    expand->add_option("-o,--output", state->expand.output, "Design file (default: standard output)")->type_name("FILE");
     expand->callback([&invocation, state] {
         invocation.command = [state](CommandContext& context) {
             return gridExpand(state->expand, context.out, std::cerr);

@@ -13,9 +13,11 @@ const char* const kWhere = "zelkor: grid expand: ";
 // Reads the factors' lists into f; false after a message.
 class FactorReader {
 public:
-    FactorReader(FactorLists& f, int option, std::ostream& err) : f_(f), option_(option), err_(err) {}
+    FactorReader(FactorLists& f, int option, std::ostream& err, const char* where)
+        : f_(f), option_(option), err_(err), where_(where) {}
 
     bool lengths(const char* name, const std::optional<std::string>& list, std::vector<int>& values) {
+        if (!list) return true;
         if (!parseIntList(*list, values, error_)) return refuse(name, error_);
         const int limit = maxPhaseLength(f_.option);
         for (const int v : values)
@@ -31,17 +33,28 @@ public:
 
 private:
     bool refuse(const char* name, const std::string& message) {
-        err_ << kWhere << name << ": " << message << "\n";
+        err_ << where_ << name << ": " << message << "\n";
         return false;
     }
 
     FactorLists& f_;
     int option_;
     std::ostream& err_;
+    const char* where_;
     std::string error_;
 };
 
 }  // namespace
+
+bool readFactorLists(const ExpandOptions& options, FactorLists& f, std::ostream& err, const char* where) {
+    f.option = static_cast<Option>(options.option);
+    FactorReader read(f, options.option, err, where);
+    return read.lengths("--n-a", options.nA, f.nA) && read.lengths("--n-b", options.nB, f.nB) &&
+           read.parameters("--trend", options.trend, f.trend) && read.parameters("--level", options.level, f.level) &&
+           read.parameters("--slope", options.slope, f.slope) && read.parameters("--sd-a", options.sdA, f.sdA) &&
+           read.parameters("--sd-b", options.sdB, f.sdB) && read.parameters("--ar1", options.ar1, f.ar1) &&
+           read.parameters("--ma1", options.ma1, f.ma1);
+}
 
 int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err) {
     if (options.option != 1 && options.option != 2) {
@@ -53,14 +66,7 @@ int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err) {
         return kExitInput;
     }
     FactorLists f;
-    f.option = static_cast<Option>(options.option);
-    FactorReader read(f, options.option, err);
-    if (!read.lengths("--n-a", options.nA, f.nA) || !read.lengths("--n-b", options.nB, f.nB) ||
-        !read.parameters("--trend", options.trend, f.trend) || !read.parameters("--level", options.level, f.level) ||
-        !read.parameters("--slope", options.slope, f.slope) || !read.parameters("--sd-a", options.sdA, f.sdA) ||
-        !read.parameters("--sd-b", options.sdB, f.sdB) || !read.parameters("--ar1", options.ar1, f.ar1) ||
-        !read.parameters("--ma1", options.ma1, f.ma1))
-        return kExitInput;
+    if (!readFactorLists(options, f, err, kWhere)) return kExitInput;
 
     const Expansion e = expandDesign(f);
     if (e.tooMany) {

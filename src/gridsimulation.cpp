@@ -18,7 +18,10 @@ ConditionOutcome GridSimulation::run(const Condition& c, std::uint32_t seed, int
     settings.iterations = replications;
     settings.seed = seed;
     settings.alpha = alpha;
-    std::vector<StatisticRow> rows = simulator_->run(c.option, c.model, rng_, settings, [] {});
+    return conditionOutcome(simulator_->run(c.option, c.model, rng_, settings, [] {}), replications);
+}
+
+ConditionOutcome conditionOutcome(std::vector<StatisticRow> rows, int replications) {
     ConditionOutcome outcome;
     outcome.nSim = replications;
     for (StatisticRow& row : rows) {

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "grid.h"
 #include "mersenne.h"
+#include "statistic.h"
 
 class Simulator;
 
@@ -28,3 +30,7 @@ private:
     std::unique_ptr<Simulator> simulator_;
     Rng rng_;
 };
+
+// A run's rows of a condition of `replications` series, summarized as the
+// dialogue's table summarizes them: what a results row is formed from.
+ConditionOutcome conditionOutcome(std::vector<StatisticRow> rows, int replications);

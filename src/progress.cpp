@@ -14,9 +14,14 @@ std::string clockText(double seconds) {
     return buf;
 }
 
-Progress::Progress(std::ostream& err, bool enabled, std::size_t total, std::size_t done)
-    : err_(err), enabled_(enabled), total_(total), done_(done), resumed_(done),
+Progress::Progress(std::ostream& err, bool enabled, std::size_t total, std::size_t done, std::string label)
+    : err_(err), enabled_(enabled), total_(total), done_(done), resumed_(done), label_(std::move(label)),
       start_(std::chrono::steady_clock::now()) {
+    show();
+}
+
+void Progress::detail(std::string text) {
+    detail_ = std::move(text);
     show();
 }
 
@@ -32,12 +37,23 @@ void Progress::finish() {
 void Progress::show() {
     if (!enabled_) return;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    std::string line = "grid: " + std::to_string(done_) + "/" + std::to_string(total_) + " conditions, " +
-                       clockText(elapsed) + " elapsed";
+    std::string line = label_;
+    line += ": ";
+    line += std::to_string(done_);
+    if (total_ > 0) {
+        line += '/';
+        line += std::to_string(total_);
+    }
+    line += total_ == 0 && done_ == 1 ? " condition, " : " conditions, ";
+    line += clockText(elapsed) + " elapsed";
     const std::size_t ran = done_ - resumed_;
-    if (ran > 0 && done_ < total_)
+    if (total_ > 0 && ran > 0 && done_ < total_)
         line += ", about " + clockText(elapsed / static_cast<double>(ran) * static_cast<double>(total_ - done_)) +
                 " left";
+    if (!detail_.empty()) {
+        line += "; ";
+        line += detail_;
+    }
     const std::size_t width = std::max(line.size(), width_);
     width_ = line.size();
     line.resize(width, ' ');
