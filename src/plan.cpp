@@ -74,17 +74,23 @@ private:
         return false;
     }
 
-    // "option 1, n_a 5, trend 0, ...": the design's columns but the searched ones.
+    // "option 1, n_a 5, level 1, ar1 0.3; others 0, SDs 1": the design's
+    // columns but the searched ones, those at the dialogue's values left out.
     static std::string fixedText(const Condition& c, bool searchesA, bool searchesB) {
+        Condition dialogue;
+        dialogue.model.fSA = dialogue.model.fSB = 1.0f;
         std::string text;
         for (const TableColumn<Condition>& column : designColumns()) {
             const std::string name = column.name;
             if (name == "condition_id" || (searchesA && name == "n_a") || (searchesB && name == "n_b")) continue;
+            std::string value, usual;
+            column.write(c, value);
+            column.write(dialogue, usual);
+            if (value == usual && name != "option" && name != "n_a" && name != "n_b") continue;
             if (!text.empty()) text += ", ";
-            text += name + " ";
-            column.write(c, text);
+            text += name + " " + value;
         }
-        return text;
+        return text + "; others 0, SDs 1";
     }
 
     const PlanOptions& o_;

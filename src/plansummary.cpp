@@ -10,6 +10,12 @@ std::string format(const char* pattern, double value) {
     return buf;
 }
 
+std::string listed(const std::vector<int>& lengths) {
+    std::string text;
+    for (const int l : lengths) text += (text.empty() ? "" : ", ") + std::to_string(l);
+    return text;
+}
+
 class Summary {
 public:
     Summary(const PlanDescription& d, const PlanResult& r) : d_(d), r_(r) {}
@@ -17,8 +23,11 @@ public:
     std::string text(double seconds) {
         question();
         outcome();
-        evaluated();
-        line("Time: " + format("%.1f", seconds) + " s");
+        std::vector<int> order;
+        for (const EvaluatedPoint& p : r_.points) order.push_back(p.length);
+        line("Evaluated: " + std::to_string(order.size()) + " lengths, in this order: " + listed(order));
+        line("Series:    " + std::to_string(r_.totalSeries));
+        line("Time:      " + format("%.1f", seconds) + " s");
         return text_;
     }
 
@@ -27,67 +36,64 @@ private:
 
     std::string at(int length) const { return d_.factor + " = " + std::to_string(length); }
 
-    std::string target() const {
-        return std::string(d_.question.goal == Goal::AtLeast ? "at least " : "at most ") +
-               format("%g", d_.question.target);
-    }
-
     void question() {
         const SearchQuestion& q = d_.question;
-        line(d_.statistic + " at alpha " + format("%g", d_.alpha) + "; " + d_.fixed);
-        line("Question: the shortest " + d_.factor + " from " + std::to_string(q.from) + " to " +
-             std::to_string(q.to) + " whose rejection rate is " + target() + ", judged at confidence " +
-             format("%g", q.confidence) + " with at most " + std::to_string(q.maxReplications) +
-             " series a length");
+        line("Statistic: " + d_.statistic + " at alpha " + format("%g", d_.alpha));
+        line("Fixed:     " + d_.fixed);
+        line("Searched:  " + d_.factor + " from " + std::to_string(q.from) + " to " + std::to_string(q.to) +
+             " for a rejection rate of at " + (q.goal == Goal::AtLeast ? "least " : "most ") +
+             format("%g", q.target));
+        line("Certainty: " + format("%g", q.confidence) + ", at most " + std::to_string(q.maxReplications) +
+             " series a length;");
+        line("           an interval's ends are one-sided " + format("%g", 100.0 * q.confidence) + "% bounds");
     }
 
-    // "  n_b = 17: rejection rate 0.8123, 99% interval [0.8012, 0.8230], 12997 of 16000 series: meets the target"
+    // "  n_b = 17: rate 0.8123 in [0.8012, 0.8230], 12997 of 16000 series: meets"
     void point(const EvaluatedPoint& p) {
         const RateJudgement& j = p.judgement;
-        const char* verdict = p.verdict == Verdict::Good  ? "meets the target"
-                              : p.verdict == Verdict::Bad ? "misses the target"
-                                                          : "undecided: the interval holds the target";
-        line("  " + at(p.length) + ": rejection rate " + format("%.4f", j.rate) + ", " +
-             format("%g", 100.0 * d_.question.confidence) + "% interval [" + format("%.4f", j.lower) + ", " +
+        const char* verdict = p.verdict == Verdict::Good  ? "meets"
+                              : p.verdict == Verdict::Bad ? "misses"
+                                                          : "undecided";
+        line("  " + at(p.length) + ": rate " + format("%.4f", j.rate) + " in [" + format("%.4f", j.lower) + ", " +
              format("%.4f", j.upper) + "], " + std::to_string(p.rejections) + " of " +
              std::to_string(p.replications) + " series: " + verdict);
     }
 
     void outcome() {
+        const std::string status = " (exit status " + std::to_string(exitStatus(r_.outcome)) + ")";
         switch (r_.outcome) {
         case Outcome::Found:
-            line("Answer: " + at(r_.answer->length) + ", the shortest length that meets the target;");
-            line("the length below it misses the target:");
+            line("Answer:    " + at(r_.answer->length) + status);
+            line("           the shortest length that meets the target; the one below misses it:");
             break;
         case Outcome::ReachedAtFrom:
-            line("Reached at the start of the range: " + at(r_.answer->length) +
-                 " (--from) already meets the target; a shorter length may too:");
+            line("Answer:    " + at(r_.answer->length) + ", the start of the range" + status);
+            line("           already meets the target; a shorter length may too:");
             break;
         case Outcome::NotReached:
-            line("Not reached: no length up to " + at(d_.question.to) + " (--to) meets the target:");
+            line("Answer:    none: not reached by " + at(d_.question.to) + status);
+            line("           no length of the range meets the target:");
             break;
         case Outcome::Undecidable:
-            undecidable();
-            break;
+            undecidable(status);
+            return;
         case Outcome::MonotonicityViolated:
-            violated();
+            violated(status);
             break;
         }
-        if (r_.answer && r_.outcome != Outcome::Undecidable) point(*r_.answer);
+        if (r_.answer) point(*r_.answer);
         if (r_.below) point(*r_.below);
     }
 
-    void undecidable() {
-        std::string lengths;
-        for (const int l : r_.undecidable) lengths += (lengths.empty() ? "" : ", ") + std::to_string(l);
-        line("Undecidable at the cap: the interval of " + d_.factor + " = " + lengths +
-             " still holds the target after " + std::to_string(d_.question.maxReplications) + " series.");
-        if (r_.estimate && (!r_.answer || r_.estimate->length != r_.answer->length))
-            line("Estimate: " + at(r_.estimate->length) + ", the shortest whose rate itself meets the target.");
-        else if (r_.estimate)
-            line("Estimate: " + at(r_.estimate->length) + ", the shortest that meets the target; no undecided rate does.");
+    void undecidable(const std::string& status) {
+        line("Answer:    undecidable at the cap" + status);
+        line("           the interval of " + d_.factor + " = " + listed(r_.undecidable) +
+             " still holds the target;");
+        if (r_.estimate)
+            line("           estimate " + at(r_.estimate->length) + ", the shortest whose rate meets it:");
         else
-            line("Estimate: none; no length evaluated meets the target.");
+            line("           no rate of an evaluated length meets it:");
+        if (r_.below) point(*r_.below);
         for (const EvaluatedPoint& p : r_.points)
             if (p.verdict == Verdict::Undecidable && (!r_.below || p.length > r_.below->length) &&
                 (!r_.answer || p.length < r_.answer->length))
@@ -95,20 +101,12 @@ private:
         if (r_.answer) point(*r_.answer);
     }
 
-    void violated() {
+    void violated(const std::string& status) {
+        line("Answer:    " + (r_.answer ? at(r_.answer->length) : std::string("none")) +
+             " at the first crossing, but monotonicity is violated" + status);
         for (const auto& [good, bad] : r_.violations)
-            line("Monotonicity violated: " + at(bad) + " misses the target though the shorter " + at(good) +
-                 " meets it.");
-        line("Answer at the first crossing, assuming the rate " +
-             std::string(d_.question.goal == Goal::AtLeast ? "grows" : "falls") + " with length:" +
-             (r_.answer ? "" : " none"));
-    }
-
-    void evaluated() {
-        std::string lengths;
-        for (const EvaluatedPoint& p : r_.points) lengths += (lengths.empty() ? "" : ", ") + std::to_string(p.length);
-        line("Evaluated " + std::to_string(r_.points.size()) + " lengths, in this order: " + lengths + "; " +
-             std::to_string(r_.totalSeries) + " series in all");
+            line("           " + at(bad) + " misses the target though the shorter " + std::to_string(good) +
+                 " meets it");
     }
 
     const PlanDescription& d_;

@@ -55,7 +55,7 @@ TEST(Plan, FindsTheAnswerAndWritesTheRowsOfAGridRunOnAnyThreadCount) {
     ASSERT_TRUE(one.exited);
     ASSERT_EQ(one.status, 0) << one.out << one.err;
     EXPECT_EQ(one.err, "");
-    EXPECT_NE(one.out.find("Answer: n_b = "), std::string::npos) << one.out;
+    EXPECT_NE(one.out.find("Answer:    n_b = "), std::string::npos) << one.out;
     const ProgramRun two = runBinary(question({"--threads", "2", "-o", dir.path("two.csv")}));
     ASSERT_EQ(two.status, 0) << two.err;
     EXPECT_EQ(withoutTime(one.out), withoutTime(two.out));
@@ -66,8 +66,8 @@ TEST(Plan, FindsTheAnswerAndWritesTheRowsOfAGridRunOnAnyThreadCount) {
 
     // Every evaluated length is a condition with a row per statistic of option 1.
     const auto rows = rowsById(results);
-    const std::string evaluated = one.out.substr(one.out.find("Evaluated "));
-    EXPECT_EQ(evaluated.rfind("Evaluated " + std::to_string(rows.size()) + " lengths", 0), 0u) << evaluated;
+    const std::string evaluated = one.out.substr(one.out.find("Evaluated: "));
+    EXPECT_EQ(evaluated.rfind("Evaluated: " + std::to_string(rows.size()) + " lengths", 0), 0u) << evaluated;
     for (const auto& [id, lines] : rows) EXPECT_EQ(lines.size(), 6u) << id;
 
     // Condition 1 is --from; a grid run of it at its n_sim writes the same bytes.
@@ -107,14 +107,14 @@ TEST(Plan, EdgeOutcomesHaveTheirOwnStatusesAndStillWriteTheRows) {
     };
     const std::vector<Case> cases = {
         {{"plan", "--n-a", "5", "--level", "4", "--from", "12", "--to", "20", "--max-replications", "2000"}, 3,
-         "Reached at the start of the range: n_b = 12 (--from)"},
+         "Answer:    n_b = 12, the start of the range (exit status 3)"},
         {{"plan", "--n-a", "5", "--from", "3", "--to", "10", "--max-replications", "2000"}, 4,
-         "Not reached: no length up to n_b = 10 (--to)"},
+         "Answer:    none: not reached by n_b = 10 (exit status 4)"},
         {{"plan", "--search", "both", "--level", "1", "--from", "3", "--to", "9", "--power", "0.5",
           "--max-replications", "3"},
-         5, "Undecidable at the cap"},
+         5, "Answer:    undecidable at the cap (exit status 5)"},
         {{"plan", "--n-a", "6", "--from", "3", "--to", "10", "--type-one-at-most", "0.2", "--max-replications", "2000"},
-         3, "Reached at the start of the range: n_b = 3"},
+         3, "Answer:    n_b = 3, the start of the range (exit status 3)"},
     };
     for (const Case& c : cases) {
         const ScratchDirectory dir;
