@@ -246,7 +246,7 @@ int runPlan(const PlanOptions& options, int threads, Output& out, std::ostream& 
         progress.step();
     };
     const auto look = [&](int length, int replications, const RateJudgement&) {
-        progress.detail(setup.description.factor + " " + std::to_string(length) + " at " +
+        progress.detail(setup.description.factor + " = " + std::to_string(length) + " at " +
                         std::to_string(replications) + " series");
     };
     PlanResult result;

@@ -8,6 +8,7 @@
 
 #include "cli.h"
 #include "progress.h"
+#include "results.h"
 
 namespace {
 
@@ -27,15 +28,30 @@ std::vector<std::string> question(std::vector<std::string> more) {
     return args;
 }
 
+// Where a column of the results layer stands in a line of a results file.
+std::size_t fieldOf(ResultColumn column) {
+    const auto& columns = resultColumns();
+    const std::string name = resultColumn(column).name;
+    for (std::size_t k = 0; k < columns.size(); ++k)
+        if (columns[k].name == name) return k;
+    ADD_FAILURE() << name;
+    return 0;
+}
+
 // The results file's rows by condition id.
 std::map<std::string, std::vector<std::string>> rowsById(const std::string& text) {
     std::map<std::string, std::vector<std::string>> rows;
     const std::vector<std::string> lines = linesOf(text);
-    for (std::size_t k = 1; k < lines.size(); ++k) rows[csvFields(lines[k])[0]].push_back(lines[k]);
+    for (std::size_t k = 1; k < lines.size(); ++k)
+        rows[csvFields(lines[k])[fieldOf(ResultColumn::ConditionId)]].push_back(lines[k]);
     return rows;
 }
 
-std::string withoutId(const std::string& line) { return line.substr(line.find(',')); }
+// A row without its condition_id, the results' first column.
+std::string withoutId(const std::string& line) {
+    EXPECT_EQ(fieldOf(ResultColumn::ConditionId), 0u);
+    return line.substr(line.find(','));
+}
 
 // Everything but the last line, the time taken.
 std::string withoutTime(const std::string& summary) {
@@ -74,7 +90,7 @@ TEST(Plan, FindsTheAnswerAndWritesTheRowsOfAGridRunOnAnyThreadCount) {
     // So does the last condition, but for its id.
     for (const std::string id : {std::string("1"), std::to_string(rows.size())}) {
         const std::vector<std::string> first = csvFields(rows.at(id)[0]);
-        const std::string nB = first[3], nSim = first[11];
+        const std::string nB = first[fieldOf(ResultColumn::NB)], nSim = first[fieldOf(ResultColumn::NSim)];
         const std::string design = dir.path("design-" + id + ".csv");
         ASSERT_EQ(runBinary({"grid", "expand", "--option", "1", "--n-a", "5", "--n-b", nB, "--level", "2", "-o",
                              design})
