@@ -66,8 +66,8 @@ void addFactorOptions(CLI::App& command, ExpandOptions& e, FactorValues values) 
         const char* single;  // what one value gives, and its default
     };
     static const Factor kFactors[] = {
-        {"--n-a", &ExpandOptions::nA, "A phase lengths (required)", "A phase length"},
-        {"--n-b", &ExpandOptions::nB, "B phase lengths (required)", "B phase length"},
+        {"--n-a", &ExpandOptions::nA, "A phase lengths (required)", "A phase length (unless searched)"},
+        {"--n-b", &ExpandOptions::nB, "B phase lengths (required)", "B phase length (unless searched)"},
         {"--trend", &ExpandOptions::trend, "Baseline trends (default 0)", "Baseline trend (default 0)"},
         {"--level", &ExpandOptions::level, "Level changes (default 0)", "Level change (default 0)"},
         {"--slope", &ExpandOptions::slope, "Slope changes (default 0)", "Slope change (default 0)"},
