@@ -16,6 +16,7 @@ const char* const kWhere = "zelkor: grid merge: ";
 struct Part {
     std::string path;
     Sidecar sidecar;
+    int formatVersion = kResultsFormatVersion;  // of the results file, as its header tells
     std::vector<ResultBlock> blocks;
 };
 
@@ -38,6 +39,7 @@ int readPart(const std::string& path, Part& p, std::ostream& err) {
         return kExitInput;
     }
     ResultsReading reading = readResults(text);
+    p.formatVersion = reading.formatVersion;
     if (reading.error) {
         err << path << ":" << reading.error->line << ":" << reading.error->column << ": " << reading.error->message
             << "\n";
@@ -54,6 +56,28 @@ int readPart(const std::string& path, Part& p, std::ostream& err) {
         return kExitInput;
     }
     p.blocks = std::move(reading.blocks);
+    return 0;
+}
+
+// Whether the parts share one results format (and their sidecars say so):
+// a merged file has one header.  0 or the exit status after a message.
+int checkFormats(const std::vector<Part>& parts, std::ostream& err) {
+    const auto columns = [](int version) { return version == 1 ? " (column se)" : " (columns sd, mean_mcse)"; };
+    for (const Part& p : parts)
+        if (p.formatVersion != p.sidecar.formatVersion) {
+            err << kWhere << p.path << " is a results file of format version " << p.formatVersion
+                << columns(p.formatVersion) << ", but its sidecar says version " << p.sidecar.formatVersion << "\n";
+            return kExitInput;
+        }
+    const Part& first = parts.front();
+    for (const Part& p : parts)
+        if (p.formatVersion != first.formatVersion) {
+            err << kWhere << "cannot mix results format versions: " << first.path << " is version "
+                << first.formatVersion << columns(first.formatVersion) << ", " << p.path << " version "
+                << p.formatVersion << columns(p.formatVersion)
+                << "; run the parts again with one program version\n";
+            return kExitInput;
+        }
     return 0;
 }
 
@@ -115,11 +139,14 @@ int gridMerge(const MergeOptions& options, std::ostream& err) {
     std::vector<Part> parts(options.parts.size());
     for (std::size_t i = 0; i < parts.size(); ++i)
         if (const int status = readPart(options.parts[i], parts[i], err)) return status;
+    if (const int status = checkFormats(parts, err)) return status;
     if (const int status = checkShards(parts, err)) return status;
     std::map<int, std::pair<const ResultBlock*, const Part*>> byId;
     if (const int status = collectConditions(parts, byId, err)) return status;
 
-    std::string merged = resultsHeader();
+    // Parts of an older format merge in that format, as that program merged them.
+    const int version = parts.front().formatVersion;
+    std::string merged = resultsHeader(version);
     Sidecar sidecar = parts.front().sidecar;
     sidecar.shard = 1;
     sidecar.shards = 1;
@@ -127,7 +154,7 @@ int gridMerge(const MergeOptions& options, std::ostream& err) {
     sidecar.perSeries.clear();
     sidecar.commandLine = options.commandLine;
     for (const auto& [id, entry] : byId) {
-        merged += resultLines(entry.first->rows);
+        merged += resultLines(entry.first->rows, version);
         sidecar.conditions.push_back(id);
     }
     std::string error;

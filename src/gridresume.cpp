@@ -55,6 +55,10 @@ public:
                  << reading.error->message << "\n";
             return kExitInput;
         }
+        if (reading.formatVersion != kResultsFormatVersion)
+            return refuse(plan_.partialPath, "a results file of format version " +
+                                                 std::to_string(reading.formatVersion) + "; this run writes version " +
+                                                 std::to_string(kResultsFormatVersion));
         for (std::size_t k = 0; k < reading.blocks.size(); ++k)
             if (!belongs(reading.blocks[k], k)) {
                 err_ << kWhere << "cannot resume: condition " << reading.blocks[k].id() << " in " << plan_.partialPath

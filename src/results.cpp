@@ -1,5 +1,6 @@
 #include "results.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -66,8 +67,10 @@ Columns<Row> makeResultColumns() {
          [](std::string_view t, Row& r) { return readLabel(t, r.statistic); }, "a statistic's label"},
         {"mean", [](const Row& r, std::string& out) { out += doubleText(r.mean); },
          [](std::string_view t, Row& r) { return readReal(t, r.mean); }, "a number"},
-        floatColumn<&Row::sd>("se"),
+        floatColumn<&Row::sd>("sd"),
         testedColumn<&Row::pSig>("p_sig"),
+        {"mean_mcse", [](const Row& r, std::string& out) { out += doubleText(r.meanMcse); },
+         [](std::string_view t, Row& r) { return readReal(t, r.meanMcse); }, "a number"},
         testedColumn<&Row::pSigMcse>("p_sig_mcse"),
         quantileColumn<0>("q0"),
         quantileColumn<1>("q25"),
@@ -80,6 +83,14 @@ Columns<Row> makeResultColumns() {
          [](std::string_view t, Row& r) { return readOptional(t, r.nPNaN, readCount); }, "a count or NA"},
     };
     columns.insert(columns.end(), own.begin(), own.end());
+    return columns;
+}
+
+// Version 1: the columns of version 2 without mean_mcse, sd named "se".
+Columns<Row> firstVersionColumns(const Columns<Row>& current) {
+    Columns<Row> columns = current;
+    columns[static_cast<std::size_t>(ResultColumn::Sd)].name = "se";
+    columns.erase(columns.begin() + static_cast<std::ptrdiff_t>(ResultColumn::MeanMcse));
     return columns;
 }
 
@@ -110,16 +121,35 @@ Columns<SeriesRow> makeSeriesColumns() {
 
 }  // namespace
 
-const Columns<ResultRow>& resultColumns() {
-    static const Columns<ResultRow> columns = makeResultColumns();
-    return columns;
+const Columns<ResultRow>& resultColumns(int version) {
+    static const Columns<ResultRow> current = makeResultColumns();
+    static const Columns<ResultRow> first = firstVersionColumns(current);
+    return version == 1 ? first : current;
 }
 
 const TableColumn<ResultRow>& resultColumn(ResultColumn column) {
     return resultColumns()[static_cast<std::size_t>(column)];
 }
 
-std::string resultsHeader() { return headerLine(resultColumns()); }
+int resultColumnIndex(ResultColumn column, int version) {
+    const int k = static_cast<int>(column);
+    const int mcse = static_cast<int>(ResultColumn::MeanMcse);
+    if (version != 1 || k < mcse) return k;
+    return k == mcse ? -1 : k - 1;
+}
+
+int resultsFormatOf(std::string_view text, CsvLimits limits) {
+    CsvReader reader(text, limits);
+    CsvRecord header;
+    if (!reader.next(header)) return kResultsFormatVersion;
+    const auto named = [&](std::string_view name) {
+        return std::any_of(header.fields.begin(), header.fields.end(),
+                           [&](const CsvField& f) { return f.text == name; });
+    };
+    return named("se") && !named("sd") && !named("mean_mcse") ? 1 : kResultsFormatVersion;
+}
+
+std::string resultsHeader(int version) { return headerLine(resultColumns(version)); }
 
 std::vector<ResultRow> resultRows(const Condition& c, std::uint32_t seed, const ConditionOutcome& outcome) {
     std::vector<ResultRow> rows;
@@ -132,6 +162,7 @@ std::vector<ResultRow> resultRows(const Condition& c, std::uint32_t seed, const 
         r.statistic = info.label;
         r.mean = s.summary.mean;
         r.sd = static_cast<double>(s.summary.sd);
+        r.meanMcse = r.sd / std::sqrt(static_cast<double>(outcome.nSim));
         if (info.hasTest) {
             const double p = s.summary.share;
             r.pSig = p;
@@ -145,9 +176,9 @@ std::vector<ResultRow> resultRows(const Condition& c, std::uint32_t seed, const 
     return rows;
 }
 
-std::string resultLines(const std::vector<ResultRow>& rows) {
+std::string resultLines(const std::vector<ResultRow>& rows, int version) {
     std::string text;
-    for (const ResultRow& r : rows) appendLine(resultColumns(), r, text);
+    for (const ResultRow& r : rows) appendLine(resultColumns(version), r, text);
     return text;
 }
 

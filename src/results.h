@@ -4,22 +4,30 @@
 // declared once as typed rows and their columns, written and read back in
 // the one CSV dialect.
 //
-// Results columns: the design's (condition_id .. ma1), n_sim, seed,
-// statistic, mean, se, p_sig, p_sig_mcse, q0, q25, q50, q75, q100,
-// n_nonfinite, n_p_nan.  mean, p_sig and p_sig_mcse are doubles written as
-// their shortest exact text, se and the quantiles floats with 9 significant
-// digits; NA where a statistic has no test.
+// Results columns (format version 2): the design's (condition_id .. ma1),
+// n_sim, seed, statistic, mean, sd, p_sig, mean_mcse, p_sig_mcse, q0, q25,
+// q50, q75, q100, n_nonfinite, n_p_nan.  mean, p_sig and the two Monte-Carlo
+// standard errors are doubles written as their shortest exact text, sd and
+// the quantiles floats with 9 significant digits; NA where a statistic has
+// no test.  Version 1 named sd "se" and had no mean_mcse; its files are
+// still read (and merged as version 1).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "design.h"
 #include "statistic.h"
 #include "summary.h"
+
+// The results format this program writes, and the oldest it reads.  The
+// sidecar records it as format_version.
+inline constexpr int kResultsFormatVersion = 2;
+inline constexpr int kOldestResultsFormatVersion = 1;
 
 // ---- What a condition's run gives ------------------------------------------
 
@@ -45,9 +53,10 @@ struct ResultRow {
     std::uint32_t seed = 0;
     std::string statistic;  // its label
     double mean = 0.0;      // the running sum over n_sim, as the table divides it
-    double sd = 0.0;        // a float: the standard deviation (column "se")
+    double sd = 0.0;        // a float: the standard deviation across the series (version 1: "se")
     std::optional<double> pSig;      // share of series with p < alpha; none without a test
-    std::optional<double> pSigMcse;  // its Monte-Carlo standard error
+    double meanMcse = 0.0;           // the Monte-Carlo standard error of mean (version 2)
+    std::optional<double> pSigMcse;  // the Monte-Carlo standard error of p_sig
     std::array<double, 5> quantiles{};  // floats: 0, 25, 50, 75 and 100 %
     long long nNonFinite = 0;           // series whose value is not finite
     std::optional<long long> nPNaN;     // series whose p-value is NaN; none without a test
@@ -56,24 +65,36 @@ struct ResultRow {
 inline Condition& conditionOf(ResultRow& r) { return r.condition; }
 inline const Condition& conditionOf(const ResultRow& r) { return r.condition; }
 
-// The results table's columns, in file order.
+// The results table's columns, in the file order of the current version.
 enum class ResultColumn {
     ConditionId, Option, NA, NB, Trend, Level, Slope, SdA, SdB, Ar1, Ma1,  // the design's
-    NSim, Seed, Statistic, Mean, Se, PSig, PSigMcse, Q0, Q25, Q50, Q75, Q100, NNonFinite, NPNaN
+    NSim, Seed, Statistic, Mean, Sd, PSig, MeanMcse, PSigMcse, Q0, Q25, Q50, Q75, Q100, NNonFinite, NPNaN
 };
 
-const Columns<ResultRow>& resultColumns();
+// The columns of a format version (kOldestResultsFormatVersion ..
+// kResultsFormatVersion), in file order.  Version 1's are the current ones
+// without mean_mcse, with sd named "se".
+const Columns<ResultRow>& resultColumns(int version = kResultsFormatVersion);
 const TableColumn<ResultRow>& resultColumn(ResultColumn column);
 
+// Where the column stands among the version's columns; -1 when that version
+// has no such column.
+int resultColumnIndex(ResultColumn column, int version);
+
+// The format version of a results file, told by its header: 1 when it names
+// "se" and neither "sd" nor "mean_mcse", else the current one.  A text
+// without a header is of the current version.
+int resultsFormatOf(std::string_view text, CsvLimits limits = {});
+
 // The header line, with its line end.
-std::string resultsHeader();
+std::string resultsHeader(int version = kResultsFormatVersion);
 
 // The rows of a condition run with this seed, one per statistic in order.
-// p_sig_mcse is sqrt(p (1 - p) / n_sim).
+// mean_mcse is sd / sqrt(n_sim), p_sig_mcse sqrt(p (1 - p) / n_sim).
 std::vector<ResultRow> resultRows(const Condition& c, std::uint32_t seed, const ConditionOutcome& outcome);
 
-// Lines of rows, each with its line end.
-std::string resultLines(const std::vector<ResultRow>& rows);
+// Lines of rows in the version's columns, each with its line end.
+std::string resultLines(const std::vector<ResultRow>& rows, int version = kResultsFormatVersion);
 
 // ---- The per-series table ---------------------------------------------------
 

@@ -8,7 +8,7 @@ class BlockReader {
 public:
     BlockReader(std::string_view text, const StatisticsOf& statistics, CsvLimits limits, ResultsReading& reading)
         : text_(text), statistics_(statistics), reading_(reading),
-          reader_(text, resultColumns(), HeaderRule::Exact, limits) {}
+          reader_(text, resultColumns(reading.formatVersion), HeaderRule::Exact, limits) {}
 
     void read() {
         if (headerCutShort() || !readHeader()) return;
@@ -31,14 +31,18 @@ public:
 
 private:
     // An interruption within the header leaves a beginning of it (after a
-    // byte-order mark, which the reader passes over).
+    // byte-order mark, which the reader passes over), of any version's.
     bool headerCutShort() {
-        const std::string header = resultsHeader();
         std::string_view text = text_;
         if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-        if (text.size() >= header.size() || header.compare(0, text.size(), text) != 0) return false;
-        reading_.tornTail = !text.empty();
-        return true;
+        for (int version = kOldestResultsFormatVersion; version <= kResultsFormatVersion; ++version) {
+            const std::string header = resultsHeader(version);
+            if (text.size() < header.size() && header.compare(0, text.size(), text) == 0) {
+                reading_.tornTail = !text.empty();
+                return true;
+            }
+        }
+        return false;
     }
 
     bool readHeader() {
@@ -118,6 +122,7 @@ private:
 
 ResultsReading readResults(std::string_view text, const StatisticsOf& statistics, CsvLimits limits) {
     ResultsReading reading;
+    reading.formatVersion = resultsFormatOf(text, limits);
     BlockReader(text, statistics, limits, reading).read();
     return reading;
 }

@@ -23,13 +23,15 @@ struct ResultBlock {
 };
 
 struct ResultsReading {
+    int formatVersion = kResultsFormatVersion;  // as the header tells (resultsFormatOf)
     std::vector<ResultBlock> blocks;   // whole conditions, in file order
     std::size_t headerEnd = 0;         // offset just past the header line; 0 when there is none
     bool tornTail = false;             // an incomplete condition or line was left out at the end
     std::optional<TableProblem> error;  // where the file stops being a results file
 };
 
-// Splits a results file into whole conditions.  An incomplete last
+// Splits a results file of any version read into whole conditions, in the
+// columns its header's version has.  An incomplete last
 // condition, a last line without its line end and a header cut short are
 // left out and flagged; anything else that does not fit is an error.
 ResultsReading readResults(std::string_view text, const StatisticsOf& statistics = defaultStatistics,

@@ -12,7 +12,9 @@ bool readResultsTable(std::string_view text, const std::string& name, ResultsTab
                       CsvLimits limits) {
     table = ResultsTable{};
     table.name = name;
-    TableReader<ResultRow> reader(text, resultColumns(), HeaderRule::Known, limits);
+    // A version 1 file's "se" is read as sd.
+    const int version = resultsFormatOf(text, limits);
+    TableReader<ResultRow> reader(text, resultColumns(version), HeaderRule::Known, limits);
     std::vector<TableProblem> problems;
     const bool header = reader.readHeader(problems);
     if (!header || reader.csvError() != nullptr) {
@@ -22,7 +24,10 @@ bool readResultsTable(std::string_view text, const std::string& name, ResultsTab
             error = problems.empty() ? name + ": the file is empty (no header line)" : at(name, problems.front());
         return false;
     }
-    for (std::size_t k = 0; k < resultColumns().size(); ++k) table.present.push_back(reader.has(k));
+    for (std::size_t k = 0; k < resultColumns().size(); ++k) {
+        const int index = resultColumnIndex(static_cast<ResultColumn>(k), version);
+        table.present.push_back(index >= 0 && reader.has(static_cast<std::size_t>(index)));
+    }
     ResultRow row;
     for (;;) {
         const auto status = reader.next(row, problems);

@@ -1,6 +1,7 @@
 // A results file as the plots read it: typed rows of whichever results
 // columns its header names, in any order (a file cut down in R, or written
-// by hand, will do); other columns are passed over.
+// by hand, will do); other columns are passed over.  Files of results
+// format version 1 read too (their "se" as sd).
 #pragma once
 
 #include <string>

@@ -153,7 +153,7 @@ bool readFields(const Json& root, bool rawBytes, Sidecar& s, std::string& error)
         return false;
     }
     if (!f.whole("format_version", s.formatVersion)) return false;
-    if (s.formatVersion != kSidecarFormatVersion) {
+    if (s.formatVersion < kOldestResultsFormatVersion || s.formatVersion > kResultsFormatVersion) {
         error = "format version " + std::to_string(s.formatVersion) + " is not supported";
         return false;
     }

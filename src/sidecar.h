@@ -4,7 +4,8 @@
 // interrupted run before it is resumed, and a plot can take the run's alpha.
 //
 // Read and written with nlohmann/json.  Fields, in this order: format
-// ("zelkor-grid-results"), format_version, program_version, design_hash,
+// ("zelkor-grid-results"), format_version (the results file's format,
+// results.h; versions 1 and 2 read), program_version, design_hash,
 // design_conditions, shard, shards, conditions (the ids in the file),
 // seed_mode, seed, replications (a number, or "default"), alpha, per_series
 // (a path, or null) and command_line; per_series_bytes and
@@ -19,10 +20,10 @@
 #include <string>
 #include <vector>
 
-inline constexpr int kSidecarFormatVersion = 1;
+#include "results.h"
 
 struct Sidecar {
-    int formatVersion = kSidecarFormatVersion;
+    int formatVersion = kResultsFormatVersion;
     std::string programVersion;
     std::string designHash;
     long long designConditions = 0;  // conditions in the whole design

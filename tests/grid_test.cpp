@@ -1,6 +1,7 @@
 // The study runner's files with a stand-in simulation: order, shards, seeds,
 // resuming after an interruption, merging and its refusals.
 #include "grid.h"
+#include "resultsread.h"
 #include "sidecar.h"
 #include "version.h"
 
@@ -449,6 +450,66 @@ TEST_F(Grid, MergeRefusesPartsThatDoNotMakeTheStudy) {
     refused({"p1.csv", "p2.csv", "short.csv"}, "its conditions differ");
 
     ASSERT_EQ(merge(parts, "out.csv"), 0) << err();
+}
+
+// A results file and its sidecar as a program of results format version 1
+// wrote them.
+void writeFirstVersion(const std::string& from, const std::string& to, ScratchDirectory& dir) {
+    const ResultsReading r = readResults(dir.read(from));
+    ASSERT_FALSE(r.error);
+    std::string text = resultsHeader(1);
+    for (const ResultBlock& b : r.blocks) text += resultLines(b.rows, 1);
+    dir.write(to, text);
+    std::string side = dir.read(from + ".json");
+    side.replace(side.find("\"format_version\": 2"), 19, "\"format_version\": 1");
+    dir.write(to + ".json", side);
+}
+
+TEST_F(Grid, MergeKeepsTheFormatOfItsPartsAndRefusesToMixThem) {
+    write("design.csv", kDesign);
+    ASSERT_EQ(run(options("design.csv", "all.csv")), 0);
+    for (int k = 1; k <= 2; ++k) {
+        RunOptions o = options("design.csv", "p" + std::to_string(k) + ".csv");
+        o.shard = k;
+        o.shards = 2;
+        ASSERT_EQ(run(o), 0);
+        writeFirstVersion("p" + std::to_string(k) + ".csv", "old" + std::to_string(k) + ".csv", *this);
+    }
+    writeFirstVersion("all.csv", "all-old.csv", *this);
+    EXPECT_EQ(sidecarOf(read("old1.csv.json")).formatVersion, 1);
+
+    // Version 1 parts merge as version 1 did: the same bytes as the whole run in that format.
+    ASSERT_EQ(merge({"old1.csv", "old2.csv"}, "merged-old.csv"), 0) << err();
+    EXPECT_EQ(read("merged-old.csv"), read("all-old.csv"));
+    EXPECT_EQ(sidecarOf(read("merged-old.csv.json")).formatVersion, 1);
+
+    EXPECT_EQ(merge({"p1.csv", "old2.csv"}, "mixed.csv"), 2);
+    EXPECT_NE(err().find("cannot mix results format versions: " + path("p1.csv") + " is version 2 (columns sd, "
+                         "mean_mcse), " + path("old2.csv") + " version 1 (column se)"),
+              std::string::npos)
+        << err();
+    EXPECT_FALSE(exists("mixed.csv"));
+
+    // A version 1 file beside a sidecar that claims version 2.
+    fs::copy_file(path("old2.csv"), path("claims.csv"));
+    fs::copy_file(path("p2.csv.json"), path("claims.csv.json"));
+    EXPECT_EQ(merge({"p1.csv", "claims.csv"}, "claims-merged.csv"), 2);
+    EXPECT_NE(err().find("claims.csv is a results file of format version 1 (column se), but its sidecar says "
+                         "version 2"),
+              std::string::npos)
+        << err();
+
+    // An interrupted run of version 1 is not resumed in version 2, whatever its sidecar says.
+    fs::copy_file(path("all-old.csv"), path("r.csv.partial"));
+    fs::copy_file(path("all-old.csv.json"), path("r.csv.partial.json"));
+    RunOptions o = options("design.csv", "r.csv");
+    o.resume = true;
+    EXPECT_EQ(run(o), 2);
+    EXPECT_NE(err().find("was written with another format_version"), std::string::npos) << err();
+    fs::copy_file(path("all.csv.json"), path("r.csv.partial.json"), fs::copy_options::overwrite_existing);
+    EXPECT_EQ(run(o), 2);
+    EXPECT_NE(err().find("a results file of format version 1; this run writes version 2"), std::string::npos)
+        << err();
 }
 
 TEST_F(Grid, ExpandWritesTheProductOrRefuses) {

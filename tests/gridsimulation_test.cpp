@@ -55,14 +55,18 @@ std::string asTable(const std::string& results) {
     char buf[200];
     while (std::getline(in, line)) {
         const std::vector<std::string> f = csvFields(line);
-        const auto num = [&](int k) { return std::strtod(f[static_cast<std::size_t>(k)].c_str(), nullptr); };
-        if (f[16] == "NA")
+        const auto cell = [&](ResultColumn c) { return f[static_cast<std::size_t>(c)]; };
+        const auto num = [&](ResultColumn c) { return std::strtod(cell(c).c_str(), nullptr); };
+        using C = ResultColumn;
+        const std::string name = cell(C::Statistic);
+        if (cell(C::PSig) == "NA")
             std::snprintf(buf, sizeof buf, "%-6s\t% .2f\t%.2f\t*   \t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n",
-                          f[13].c_str(), num(14), num(15), num(18), num(19), num(20), num(21), num(22));
+                          name.c_str(), num(C::Mean), num(C::Sd), num(C::Q0), num(C::Q25), num(C::Q50), num(C::Q75),
+                          num(C::Q100));
         else
             std::snprintf(buf, sizeof buf, "%-6s\t% .2f\t%.2f\t%.2f\t% .2f\t% .2f\t% .2f\t% .2f\t% .2f\n",
-                          f[13].c_str(), num(14), num(15), num(16), num(18), num(19), num(20), num(21),
-                          num(22));
+                          name.c_str(), num(C::Mean), num(C::Sd), num(C::PSig), num(C::Q0), num(C::Q25), num(C::Q50),
+                          num(C::Q75), num(C::Q100));
         table += buf;
     }
     return table;
@@ -137,7 +141,7 @@ TEST_F(GridSimulationTest, PerConditionRowsIgnoreOrderShardsAndThreads) {
     // Zero SDs: PL-Tau is NaN in every series, and counted, while its p-value is 0.
     const std::string a = read("a.csv");
     EXPECT_NE(a.find(",40," + std::to_string(conditionSeed(99, Condition{4, Option::EffectSizes, {2, 2, 0, 0, 0, 0, 0, 0, 0}})) +
-                     ",PL-Tau,NaN,NaN,1,0,NaN,NaN,NaN,NaN,NaN,40,0\n"),
+                     ",PL-Tau,NaN,NaN,1,NaN,0,NaN,NaN,NaN,NaN,NaN,40,0\n"),
               std::string::npos)
         << a;
     EXPECT_NE(read("a-series.csv").find("\n4,PL-Tau,40,NaN,0\n"), std::string::npos);

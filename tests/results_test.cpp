@@ -3,6 +3,7 @@
 // files that are wrong.
 #include "results.h"
 #include "resultsread.h"
+#include "resultstable.h"
 
 #include <gtest/gtest.h>
 
@@ -61,8 +62,8 @@ TEST(ResultsTable, OneLinePerStatisticWithCountsAndNA) {
     ASSERT_EQ(tau.size(), resultColumns().size());
     EXPECT_EQ(csvFields(resultsHeader().substr(0, resultsHeader().size() - 1)).size(), resultColumns().size());
     EXPECT_EQ(resultsHeader(),
-              "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1,n_sim,seed,statistic,mean,se,"
-              "p_sig,p_sig_mcse,q0,q25,q50,q75,q100,n_nonfinite,n_p_nan\n");
+              "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1,n_sim,seed,statistic,mean,sd,"
+              "p_sig,mean_mcse,p_sig_mcse,q0,q25,q50,q75,q100,n_nonfinite,n_p_nan\n");
     const auto at = [](const std::vector<std::string>& fields, ResultColumn c) {
         return fields[static_cast<std::size_t>(c)];
     };
@@ -73,7 +74,10 @@ TEST(ResultsTable, OneLinePerStatisticWithCountsAndNA) {
     EXPECT_EQ(at(tau, ResultColumn::Seed), "99");
     EXPECT_EQ(at(tau, ResultColumn::Statistic), "PL-Tau");
     EXPECT_EQ(at(tau, ResultColumn::Mean), "0.1");
-    EXPECT_EQ(at(tau, ResultColumn::Se), "0.300000012");
+    EXPECT_EQ(at(tau, ResultColumn::Sd), "0.300000012");
+    // sd / sqrt(n_sim) from the float sd: 0.300000012 / 2.
+    EXPECT_EQ(at(tau, ResultColumn::MeanMcse), "0.15000000596046448");
+    EXPECT_EQ(at(mpd, ResultColumn::MeanMcse), "0.15000000596046448") << "a statistic without a test has one too";
     EXPECT_EQ(at(tau, ResultColumn::PSig), "0.75");
     EXPECT_EQ(std::strtod(at(tau, ResultColumn::PSigMcse).c_str(), nullptr), std::sqrt(0.75 * 0.25 / 4));
     EXPECT_EQ(at(tau, ResultColumn::Q0), "-Inf");
@@ -118,6 +122,55 @@ TEST(ResultsRead, TypedRowsReadBackAsTheSameLines) {
     EXPECT_TRUE(std::isnan(mpd.quantiles[4]));
     EXPECT_TRUE(sameCondition(mpd.condition, conditionOf(5, Option::EffectSizes)));
     EXPECT_EQ(resultsHeader() + resultLines(r.blocks[0].rows) + resultLines(r.blocks[1].rows), whole);
+}
+
+TEST(ResultsRead, FormatVersionOneReadsAndWritesBackAsItWas) {
+    // The header of version 1 as runs before format version 2 wrote it.
+    const std::string header1 =
+        "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1,n_sim,seed,statistic,mean,se,"
+        "p_sig,p_sig_mcse,q0,q25,q50,q75,q100,n_nonfinite,n_p_nan\n";
+    EXPECT_EQ(resultsHeader(1), header1);
+    const std::vector<ResultRow> rows = resultRows(conditionOf(2, Option::Varden), 99, outcomeOf(Option::Varden));
+    const std::string old = header1 + resultLines(rows, 1);
+    EXPECT_EQ(old.substr(header1.size(), old.find('\n', header1.size()) - header1.size()),
+              "2,2,3,3,0,0.5,0,1,1,0,0,4,99,SIM-d,0.1,0.300000012,0.75,0.21650635094610965,-Inf,0,0,0,NaN,2,2");
+    EXPECT_EQ(resultsFormatOf(old), 1);
+    const ResultsReading r = readResults(old);
+    ASSERT_FALSE(r.error) << r.error->message;
+    EXPECT_EQ(r.formatVersion, 1);
+    ASSERT_EQ(r.blocks.size(), 1u);
+    EXPECT_EQ(static_cast<float>(r.blocks[0].rows[0].sd), 0.3f) << "se is read as sd";
+    EXPECT_EQ(header1 + resultLines(r.blocks[0].rows, 1), old);
+    EXPECT_TRUE(readResults(header1.substr(0, header1.find(",se,") + 3)).tornTail) << "a version 1 header cut short";
+
+    // The version follows the header's names, in any order; without se it is the current one.
+    EXPECT_EQ(resultsFormatOf(resultsHeader()), kResultsFormatVersion);
+    EXPECT_EQ(resultsFormatOf(""), kResultsFormatVersion);
+    EXPECT_EQ(resultsFormatOf("statistic,se,p_sig\n"), 1);
+    EXPECT_EQ(resultsFormatOf("statistic,se,sd\n"), kResultsFormatVersion);
+    EXPECT_EQ(resultColumnIndex(ResultColumn::MeanMcse, 1), -1);
+    EXPECT_EQ(std::string(resultColumns(1)[static_cast<std::size_t>(resultColumnIndex(ResultColumn::Q0, 1))].name),
+              "q0");
+    // Version 1 rows under a version 2 header are not a results file.
+    const ResultsReading mixed = readResults(resultsHeader() + resultLines(rows, 1));
+    ASSERT_TRUE(mixed.error);
+    EXPECT_EQ(mixed.error->message, "expected 26 fields, found 25");
+}
+
+TEST(ResultsRead, ThePlotsReadEitherVersionAlike) {
+    const std::vector<ResultRow> rows = resultRows(conditionOf(2, Option::Varden), 99, outcomeOf(Option::Varden));
+    ResultsTable current;
+    ResultsTable first;
+    std::string error;
+    ASSERT_TRUE(readResultsTable(resultsHeader() + resultLines(rows), "r.csv", current, error)) << error;
+    ASSERT_TRUE(readResultsTable(resultsHeader(1) + resultLines(rows, 1), "r1.csv", first, error)) << error;
+    ASSERT_EQ(first.rows.size(), 2u);
+    EXPECT_EQ(first.rows[1].sd, current.rows[1].sd);
+    EXPECT_TRUE(first.has(ResultColumn::Sd));
+    EXPECT_TRUE(first.has(ResultColumn::Q100));
+    EXPECT_FALSE(first.has(ResultColumn::MeanMcse));
+    EXPECT_TRUE(current.has(ResultColumn::MeanMcse));
+    EXPECT_EQ(resultLines(first.rows, 1), resultLines(rows, 1));
 }
 
 TEST(ResultsRead, WholeConditionsAndTornTails) {
@@ -180,7 +233,7 @@ TEST(ResultsRead, RejectsWhatNoRunWrites) {
                           Case{resultsHeader() + otherSeed, 3, "the rows of condition 2 differ in their design values, "
                                                                "n_sim or seed"},
                           Case{resultsHeader() + badCell, 2, "cannot read '0.x' as a number (mean)"},
-                          Case{resultsHeader() + "2,2,3\n", 2, "expected 25 fields, found 3"}}) {
+                          Case{resultsHeader() + "2,2,3\n", 2, "expected 26 fields, found 3"}}) {
         const ResultsReading r = readResults(c.text);
         ASSERT_TRUE(r.error) << c.text;
         EXPECT_EQ(r.error->line, c.line) << c.text;

@@ -91,6 +91,7 @@ TEST(Sidecar, ReadsTheFilesOfVersion01) {
     Sidecar s;
     std::string error;
     ASSERT_TRUE(parseSidecar(old, s, error)) << error;
+    EXPECT_EQ(s.formatVersion, 1) << "its results file has the column se";
     EXPECT_EQ(s.designHash, "9e9b89282fd6d1df");
     EXPECT_EQ(s.conditions, (std::vector<int>{1, 2}));
     EXPECT_EQ(s.shard, 2);
@@ -161,7 +162,8 @@ TEST(Sidecar, NamesTheFirstDifferenceAndRejectsOtherFiles) {
     refused("\"seed\": 0", "\"seed\": 1.5", "field 'seed' has the wrong type");
     refused("\"shard\": 1", "\"shard\": 3", "fields 'shard' and 'shards' do not name a shard K of N (1 <= K <= N)");
     refused("\"alpha\": 0.05", "\"alpha\": \"0.05\"", "field 'alpha' has the wrong type");
-    refused("\"format_version\": 1", "\"format_version\": 2", "format version 2 is not supported");
+    refused("\"format_version\": 2", "\"format_version\": 3", "format version 3 is not supported");
+    refused("\"format_version\": 2", "\"format_version\": 0", "format version 0 is not supported");
     refused("\"conditions\": []", "\"conditions\": [1, \"2\"]", "field 'conditions' has the wrong type");
     refused("\"design_hash\": \"\",\n", "", "field 'design_hash' is missing");
     EXPECT_FALSE(parseSidecar("{\"format\": 7}", s, error));
