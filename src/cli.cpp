@@ -4,11 +4,13 @@
 
 #include <charconv>
 #include <cstdio>
+#include <iostream>
 #include <map>
 #include <sstream>
 #include <unistd.h>
 
 #include "checkedoutput.h"
+#include "clihelp.h"
 #include "dialogue.h"
 #include "gridcommand.h"
 #include "plancommand.h"
@@ -50,6 +52,8 @@ void configureParser(CLI::App& app, Invocation& invocation) {
         "dialogue: reads the parameters of each run from standard input and writes\n"
         "its table to standard output.");
     app.footer("See zelkor(1) for the dialogue and the scripted input format.");
+    // Commands take it over when they are added: their help lists these options too.
+    app.formatter(helpFormatter());
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.set_version_flag("--version", std::string("zelkor ") + programVersion(),
                          "Print the name and version and exit");
@@ -108,8 +112,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, Invocation& i
         result.status = app.exit(e, out, err);
         result.out = out.str();
     } catch (const CLI::ParseError& e) {
+        // A misspelt option or command is named with what it may have been,
+        // whatever the parser tripped over first.
+        const std::string misplaced = misplacedWord(app, args);
         result.status = 2;
-        result.err = "zelkor: " + oneLine(e.what()) + "\nRun with --help for more information.\n";
+        result.err = "zelkor: " + (misplaced.empty() ? oneLine(e.what()) : misplaced) +
+                     "\nRun with --help for more information.\n";
     }
     return result;
 }

@@ -1,6 +1,7 @@
 // The command line as parsed (options, exit statuses, messages) and the
 // built program as a Unix tool sees it: status, standard error, bytes.
 #include "cli.h"
+#include "clihelp.h"
 
 #include <CLI/CLI.hpp>
 #include <gtest/gtest.h>
@@ -129,6 +130,66 @@ TEST(CommandLine, SubcommandsSlotInBesideTheGlobalOptions) {
     bare.add_subcommand("group", "A command group")->require_subcommand(1);
     std::vector<std::string> groupOnly = {"group"};
     EXPECT_THROW(bare.parse(groupOnly), CLI::ParseError);
+}
+
+// The message of a refused line, without the program's name and the hint.
+std::string refusal(const std::vector<std::string>& args) {
+    expectRefused(args);
+    const ParseResult r = parse(args);
+    return r.err.substr(8, r.err.find('\n') - 8);
+}
+
+TEST(CommandLine, MisspeltOptionsAndCommandsAreNamedWithTheNearestOne) {
+    // Whatever the parser met first (a missing -o here), the slip is what is named.
+    EXPECT_EQ(refusal({"grid", "run", "d.csv", "--replication", "100"}),
+              "grid run: unknown option '--replication'; did you mean --replications?");
+    EXPECT_EQ(refusal({"grid", "run", "d.csv", "-o", "r.csv", "--replications=5", "--threds", "2"}),
+              "grid run: unknown option '--threds'; did you mean --threads?");
+    EXPECT_EQ(refusal({"grid", "run", "d.csv", "-o", "r.csv", "--seed_mode", "fixed"}),
+              "grid run: unknown option '--seed_mode'; did you mean --seed-mode?");
+    EXPECT_EQ(refusal({"grid", "expand", "--option", "1", "--n_a", "3:10", "--n-b", "5"}),
+              "grid expand: unknown option '--n_a'; did you mean --n-a?");
+    EXPECT_EQ(refusal({"grid", "runn"}), "grid: unknown command 'runn'; did you mean run?");
+    EXPECT_EQ(refusal({"gird", "run"}), "unknown command 'gird'; did you mean grid?");
+    EXPECT_EQ(refusal({"plot", "pwoer"}), "plot: unknown command 'pwoer'; did you mean power?");
+    EXPECT_EQ(refusal({"stray"}), "unknown command 'stray'; the commands are grid and plot");
+    EXPECT_EQ(refusal({"grid"}), "grid: a command is required: expand, run or merge");
+    EXPECT_EQ(refusal({"--bogus"}), "unknown option '--bogus'");
+    EXPECT_EQ(refusal({"--encodin", "utf8"}), "unknown option '--encodin'; did you mean --encoding?");
+    // Values are not taken for options or commands; a bad value keeps the parser's word.
+    EXPECT_EQ(refusal({"grid", "run", "d.csv", "-o", "r.csv", "--alpha", "-1", "--replications", "x"}).find(
+                  "unknown"),
+              std::string::npos);
+    EXPECT_EQ(refusal({"--threads", "abc"}).find("unknown"), std::string::npos);
+}
+
+TEST(CommandLine, NearestWordIsASlipOrAPrefix) {
+    EXPECT_EQ(editDistance("grid", "gird"), 1);
+    EXPECT_EQ(editDistance("", "run"), 3);
+    EXPECT_EQ(editDistance("kitten", "sitting"), 3);
+    const std::vector<std::string> commands = {"expand", "run", "merge"};
+    EXPECT_EQ(nearestWord("merg", commands), "merge");
+    EXPECT_EQ(nearestWord("rn", commands), "run");
+    EXPECT_EQ(nearestWord("x", commands), "");
+    EXPECT_EQ(nearestWord("plot", commands), "");
+    EXPECT_EQ(nearestWord("--rep", {"--replications", "--resume"}), "--replications");
+    EXPECT_EQ(nearestWord("--re", {"--replications", "--resume"}), "") << "two letters say too little";
+}
+
+TEST(CommandLine, EveryCommandsHelpListsTheProgramsOptions) {
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"grid", "run"}, {"grid", "expand"}, {"grid", "merge"}, {"plot", "power"},
+          {"plot", "distribution"}, {"grid"}}) {
+        std::vector<std::string> args = command;
+        args.push_back("--help");
+        const ParseResult r = parse(args);
+        EXPECT_EQ(r.status, 0);
+        for (const char* option : {"--threads", "--encoding", "--version", "Options of zelkor:"})
+            EXPECT_NE(r.out.find(option), std::string::npos) << command.back() << ": " << option << "\n" << r.out;
+    }
+    const std::string run = parse({"grid", "run", "--help"}).out;
+    EXPECT_LT(run.find("--resume"), run.find("Options of zelkor:")) << "the command's own options come first";
+    EXPECT_EQ(parse({"--help"}).out.find("Options of zelkor:"), std::string::npos);
 }
 
 #ifdef ZELKOR_BINARY
