@@ -61,7 +61,7 @@ bool intRange(const std::vector<std::string>& range, const std::string& list, st
               std::string& error) {
     int from = 0, to = 0, step = 0;
     if (!readWhole(range[0], from) || !readWhole(range[1], to) || !readWhole(range[2], step)) {
-        error = "'" + list + "' is not a range of whole numbers from:to:step";
+        error = "'" + list + "' is not a range of whole numbers from:to[:step]";
         return false;
     }
     const double steps = step > 0 ? static_cast<double>((static_cast<long long>(to) - from) / step) : 0.0;
@@ -77,7 +77,7 @@ bool floatRange(const std::vector<std::string>& range, const std::string& list, 
     if (!readReal(range[0], from) || !readReal(range[1], to) || !readReal(range[2], step) ||
         !readParameter(range[0], fromF) || !readParameter(range[1], toF) || !std::isfinite(from) ||
         !std::isfinite(to) || !std::isfinite(step)) {
-        error = "'" + list + "' is not a range of finite numbers from:to:step";
+        error = "'" + list + "' is not a range of finite numbers from:to[:step]";
         return false;
     }
     const double steps = step > 0 ? (to - from) / step : 0.0;
@@ -101,10 +101,11 @@ template <class T, class Range, class Read>
 bool parseValues(const std::string& list, std::vector<T>& values, std::string& error, Range range, Read read,
                  const char* what) {
     values.clear();
-    const std::vector<std::string> parts = splitOn(list, ':');
+    std::vector<std::string> parts = splitOn(list, ':');
+    if (parts.size() == 2) parts.emplace_back("1");  // from:to steps by 1
     if (parts.size() == 3) return range(parts, list, values, error);
     if (parts.size() != 1) {
-        error = "'" + list + "' is neither a list a,b,c nor a range from:to:step";
+        error = "'" + list + "' is neither a list a,b,c nor a range from:to or from:to:step";
         return false;
     }
     return parseList(list, values, error, read, what);

@@ -10,7 +10,8 @@
 // The most conditions an expansion may give.
 inline constexpr long long kMaxConditions = 10000000;
 
-// The values of one factor: "a,b,c" or "from:to:step" (inclusive, step > 0).
+// The values of one factor: "a,b,c", "from:to:step" (inclusive, step > 0)
+// or "from:to" (step 1).
 // Integers for the phase lengths, floats (strtof grammar) for the others.
 // False with a message on an unreadable list or range.
 bool parseIntList(const std::string& list, std::vector<int>& values, std::string& error);

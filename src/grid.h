@@ -36,7 +36,7 @@ inline constexpr int kExitInput = 2;
 
 struct ExpandOptions {
     int option = 0;  // 1 or 2
-    // Factor specifications ("a,b,c" or "from:to:step"); a factor without one
+    // Factor specifications ("a,b,c", "from:to:step" or "from:to"); a factor without one
     // takes the dialogue's value (0, or 1 for the SDs).  n_a and n_b are required.
     std::optional<std::string> nA, nB, trend, level, slope, sdA, sdB, ar1, ma1;
     std::string output;  // empty: standard output

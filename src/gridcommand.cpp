@@ -91,7 +91,8 @@ void addGridCommands(CLI::App& grid, Invocation& invocation) {
 
     // expand
     CLI::App* expand = grid.add_subcommand("expand", "Write a design CSV: every combination of the factors'\n"
-                                                      "values (LIST: a,b,c or from:to:step, inclusive)");
+                                                      "values (LIST: a,b,c or from:to[:step], inclusive,\n"
+                                                      "step 1 when left out)");
     expand->fallthrough();
     addFactorOptions(*expand, state->expand, FactorValues::Lists);
     expand->add_option("-o,--output", state->expand.output, "Design file (default: standard output)")->type_name("FILE");

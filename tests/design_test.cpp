@@ -56,6 +56,12 @@ TEST(DesignSpec, ListsAndInclusiveRanges) {
     EXPECT_EQ(ints("10,15,20"), (std::vector<int>{10, 15, 20}));
     EXPECT_EQ(ints("5:6:10"), (std::vector<int>{5}));
     EXPECT_EQ(ints(" 7 "), (std::vector<int>{7}));
+    // Without a step a range steps by 1, as 3:10 reads in R.
+    EXPECT_EQ(ints("3:10"), ints("3:10:1"));
+    EXPECT_EQ(ints("3:10").size(), 8u);
+    EXPECT_EQ(ints("4:4"), (std::vector<int>{4}));
+    EXPECT_EQ(floats("-1:1"), (std::vector<float>{-1.0f, 0.0f, 1.0f}));
+    EXPECT_EQ(floats("0:0.5"), (std::vector<float>{0.0f}));
 
     // The decimal step's binary rounding must neither lose the end point nor
     // give values other than the ones typed as a list.
@@ -75,10 +81,10 @@ TEST(DesignSpec, RejectsWhatIsNeitherListNorRange) {
     std::vector<int> vi;
     std::vector<float> vf;
     std::string error;
-    for (const char* bad : {"", "1:2", "1:2:3:4", "a", "1,,2", "3:1:1", "1:5:0", "1:5:-1", "2.5", "1e2",
+    for (const char* bad : {"", "2:1", "1:", ":2", "1:2:3:4", "a", "1,,2", "3:1:1", "1:5:0", "1:5:-1", "2.5", "1e2",
                             "99999999999"})
         EXPECT_FALSE(parseIntList(bad, vi, error)) << bad;
-    for (const char* bad : {"", "x", "0:1", "1:0:0.1", "0:1:0", "0:1:nan", "0:inf:1", "0.1.2", "1,"})
+    for (const char* bad : {"", "x", "1:0", "0:x", "1:0:0.1", "0:1:0", "0:1:nan", "0:inf:1", "0.1.2", "1,"})
         EXPECT_FALSE(parseFloatList(bad, vf, error)) << bad;
     EXPECT_FALSE(parseIntList("1:1000000:1", vi, error)) << "more values than a factor may have";
 }

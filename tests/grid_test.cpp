@@ -557,8 +557,8 @@ TEST_F(Grid, ExpandWritesTheProductOrRefuses) {
     bad.nB = "50:150:50";
     refused(bad, "--n-b: 150 is outside 1..100 for option 2");
     bad = e;
-    bad.trend = "0:1";
-    refused(bad, "--trend: '0:1' is neither a list");
+    bad.trend = "0:1:2:3";
+    refused(bad, "--trend: '0:1:2:3' is neither a list");
     bad = e;
     bad.ar1 = "0.5";
     bad.ma1 = "0.5";
