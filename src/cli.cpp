@@ -142,7 +142,7 @@ int runProgram(int argc, const char* const* argv) {
     const int threads = invocation.threads > 0 ? invocation.threads : defaultThreadCount();
     CommandContext context{in, out, threads, {argv, argv + argc}};
     const int status = invocation.command ? invocation.command(context)
-                                          : runDialogue(in, out, threads);
+                                          : runDialogue(in, out, threads, {}, &std::cerr);
     out.close();
     return status;
 }

@@ -42,6 +42,21 @@ std::vector<std::pair<std::size_t, std::string>> problems(const Condition& c) {
     return found;
 }
 
+// A first line without a comma that holds semicolons or tabs: a file of
+// another separator, told in one message rather than one per missing
+// column.  Empty otherwise.
+std::string otherSeparator(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    const std::string_view first = text.substr(0, text.find_first_of("\r\n"));
+    if (first.find(',') != std::string_view::npos) return "";
+    const char* what = first.find(';') != std::string_view::npos    ? "semicolons (as R's write.csv2 writes them)"
+                       : first.find('\t') != std::string_view::npos ? "tabs"
+                                                                    : nullptr;
+    if (what == nullptr) return "";
+    return std::string("the fields are separated by ") + what +
+           "; a design file separates them by commas (in R: write.csv)";
+}
+
 // Reads the rows below the header, checking each condition as it comes.
 class DesignRows {
 public:
@@ -55,7 +70,7 @@ public:
             c = Condition{};
             const auto status = reader_.next(c, errors_);
             if (status == TableReader<Condition>::RowStatus::End) return;
-            if (reader_.record().fields.size() != designColumns().size()) continue;  // counted already
+            if (reader_.record().fields.size() != reader_.headerSize()) continue;  // counted already
             const bool readable = status == TableReader<Condition>::RowStatus::Read;
             bool valid = checkId(c, idRead(before)) && readable;
             if (!readable) continue;
@@ -124,13 +139,18 @@ std::string designText(const std::vector<Condition>& design) {
 
 // ---- Reading ---------------------------------------------------------------
 
-std::vector<DesignError> parseDesign(std::string_view text, std::vector<Condition>& design, CsvLimits limits) {
+std::vector<DesignError> parseDesign(std::string_view text, std::vector<Condition>& design, CsvLimits limits,
+                                     std::string* note) {
     design.clear();
+    if (const std::string other = otherSeparator(text); !other.empty()) return {{1, 1, other}};
     std::vector<DesignError> errors;
     TableReader<Condition> reader(text, designColumns(), HeaderRule::Complete, limits);
+    reader.passOverUnnamedFirstColumn();
     const bool header = reader.readHeader(errors);
     if (!header && errors.empty() && reader.csvError() == nullptr)
         errors.push_back({1, 1, "the design is empty: no header line"});
+    if (header && reader.passedOverFirstColumn() && note != nullptr)
+        *note = "the first column has no name: row names, as R's write.csv writes them; passed over";
     if (header) DesignRows(reader, errors).readAll(design);
     if (const CsvError* e = reader.csvError()) errors.push_back({e->line, e->column, e->message});
     if (errors.empty() && design.empty())

@@ -96,8 +96,12 @@ using DesignError = TableProblem;
 // Reads a design from CSV text: every column once, in any order.  Values
 // are checked as a run checks them: option 1 or 2, lengths within the
 // option's limits, not both coefficients non-zero, identifiers positive and
-// unique.  Every problem found is returned (the design is then empty).
-std::vector<DesignError> parseDesign(std::string_view text, std::vector<Condition>& design, CsvLimits limits = {});
+// unique.  Every problem found is returned (the design is then empty).  A
+// first column without a name (the row names R's write.csv writes) is
+// passed over, and note says so.  A file separated by semicolons or tabs
+// gets one problem that says so.
+std::vector<DesignError> parseDesign(std::string_view text, std::vector<Condition>& design, CsvLimits limits = {},
+                                     std::string* note = nullptr);
 
 // The first value problem of a condition (option, lengths within the
 // option's limits, not both coefficients non-zero) as parseDesign words it;

@@ -1,7 +1,11 @@
 #include "dialogue.h"
 
+#include <ostream>
 #include <utility>
 
+#include "entrynote.h"
+#include "modelcheck.h"
+#include "numbertext.h"
 #include "report.h"
 #include "runs.h"
 #include "scanner.h"
@@ -22,9 +26,10 @@ const char kWarning[] =
 
 class Dialogue {
 public:
-    Dialogue(Input& in, Output& out, int threads, RunFn run)
+    Dialogue(Input& in, Output& out, int threads, RunFn run, std::ostream* notes)
         : scan_(in),
           out_(out),
+          notes_(notes),
           threads_(threads > 0 ? threads : defaultThreadCount()),
           run_(std::move(run)),
           simulator_(threads_) {}
@@ -71,33 +76,59 @@ private:
 
     // Reads one run's parameters; false when the input ends before all are read.
     bool readParameters() {
+        entries_.clear();
         prompt("A phase length \tN_A =\t");
-        if (!readLength(model_.nA, lengthASet_)) return false;
+        if (!readLength("N_A", model_.nA, lengthASet_)) return false;
         prompt("B phase length \tN_B =\t");
-        if (!readLength(model_.nB, lengthBSet_)) return false;
+        if (!readLength("N_B", model_.nB, lengthBSet_)) return false;
         promptLetter("\nbaseline trend\t%s1 =\t", Letter::Beta);
-        if (scan_.readFloat(model_.fB1) == ReadStatus::End) return false;
+        if (!readFloat("baseline trend", model_.fB1)) return false;
         promptLetter("level-change   \t%s2 =\t", Letter::Beta);
-        if (scan_.readFloat(model_.fB2) == ReadStatus::End) return false;
+        if (!readFloat("level-change", model_.fB2)) return false;
         promptLetter("slope-change   \t%s3 =\t", Letter::Beta);
-        if (scan_.readFloat(model_.fB3) == ReadStatus::End) return false;
+        if (!readFloat("slope-change", model_.fB3)) return false;
         prompt("\nA phase SD     \tSD_A =\t");
-        if (scan_.readFloat(model_.fSA) == ReadStatus::End) return false;
+        if (!readFloat("SD_A", model_.fSA)) return false;
         prompt("B phase SD     \tSD_B =\t");
-        if (scan_.readFloat(model_.fSB) == ReadStatus::End) return false;
+        if (!readFloat("SD_B", model_.fSB)) return false;
         promptLetter("\nautocorr (AR1) \t%s1 =\t", Letter::Phi);
-        if (scan_.readFloat(model_.fAR1) == ReadStatus::End) return false;
+        if (!readFloat("AR(1)", model_.fAR1)) return false;
         if (model_.fAR1 == 0.0f) {
             promptLetter("autocorr (MA1) \t%s1 =\t", Letter::Theta);
-            if (scan_.readFloat(model_.fMA1) == ReadStatus::End) return false;
+            if (!readFloat("MA(1)", model_.fMA1)) return false;
         }
         return true;
     }
 
-    bool readLength(int& length, bool& set) {
+    bool readLength(const char* name, int& length, bool& set) {
+        const std::size_t begin = scan_.taken();
         const ReadStatus status = scan_.readInt(length);
         if (status == ReadStatus::Ok) set = true;
+        entries_.push_back({name, status, begin, scan_.taken(), set ? std::to_string(length) : "none"});
         return status != ReadStatus::End;
+    }
+
+    bool readFloat(const char* name, float& value) {
+        const std::size_t begin = scan_.taken();
+        const ReadStatus status = scan_.readFloat(value);
+        entries_.push_back({name, status, begin, scan_.taken(), parameterText(value)});
+        return status != ReadStatus::End;
+    }
+
+    // A model that runs but is usually a slip.
+    void warnSlips() {
+        if (notes_ == nullptr) return;
+        for (const ModelSlip slip : modelSlips(model_))
+            *notes_ << "zelkor: warning: " << slipInfo(slip).what << " (" << slipInfo(slip).label << " = "
+                    << parameterText(slipValue(model_, slip)) << "); the run goes on\n"
+                    << std::flush;
+    }
+
+    // After the run's line is dropped: a note on an entry that was not one number.
+    void noteEntries() {
+        if (notes_ == nullptr) return;
+        if (const std::string note = entryNote(scan_.record(), entries_); !note.empty())
+            *notes_ << "zelkor: note: " << note << '\n' << std::flush;
     }
 
     bool lengthsValid(Option option) const {
@@ -111,8 +142,10 @@ private:
         prompt("Press ENTER to input simulation parameters...");
         if (scan_.readChar() < 0) return false;
         writeText(out_, "\n");
+        scan_.startRecord();
         if (!readParameters()) return false;
         scan_.discardLine();
+        noteEntries();
 
         if (!lengthsValid(option)) {
             writeFormat(out_,
@@ -122,6 +155,7 @@ private:
             return true;
         }
 
+        warnSlips();
         prompt("\nSimulating cases");
         const ProgressFn dot = [this] {
             writeText(out_, ".");
@@ -143,6 +177,8 @@ private:
 
     Scanner scan_;
     Output& out_;
+    std::ostream* notes_;  // standard error, or none
+    std::vector<EntryRead> entries_;  // the current run's entries
     int threads_;
     const RunFn run_;  // the stand-in, empty for the program's own runs
     ModelParameters model_;
@@ -154,7 +190,7 @@ private:
 
 }  // namespace
 
-int runDialogue(Input& in, Output& out, int threads, RunFn run) {
-    Dialogue dialogue(in, out, threads, std::move(run));
+int runDialogue(Input& in, Output& out, int threads, RunFn run, std::ostream* notes) {
+    Dialogue dialogue(in, out, threads, std::move(run), notes);
     return dialogue.run();
 }

@@ -4,6 +4,7 @@
 #include "console.h"
 
 #include <functional>
+#include <iosfwd>
 #include <vector>
 
 #include "runs.h"
@@ -17,5 +18,6 @@ using RunFn = std::function<std::vector<StatisticRow>(Option, const ModelParamet
 // after an invalid option, or when the input ends.  threads <= 0 uses all
 // hardware threads.  Without a stand-in the dialogue keeps one Simulator, its
 // threads and workspaces, for all of its runs.  The dialogue keeps its own
-// copy of the stand-in.
-int runDialogue(Input& in, Output& out, int threads = 0, RunFn run = {});
+// copy of the stand-in.  When a run's entries are not each one number (a
+// decimal comma, a word), a one-line note (entrynote.h) goes to notes.
+int runDialogue(Input& in, Output& out, int threads = 0, RunFn run = {}, std::ostream* notes = nullptr);

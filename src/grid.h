@@ -79,6 +79,11 @@ bool parseShard(const std::string& text, int& shard, int& shards, std::string& e
 // "fixed" or "per-condition".
 bool parseSeedMode(const std::string& text, SeedMode& mode);
 
+// One warning line on err per kind of model slip (modelcheck.h) among the
+// conditions, naming how many and the first ids: "WHERE warning: |AR(1)| >= 1:
+// ...; 3 conditions (4, 9, 12) run as given".
+void warnModelSlips(const std::vector<Condition>& conditions, const std::string& where, std::ostream& err);
+
 // ---- merge -------------------------------------------------------------------
 
 struct MergeOptions {

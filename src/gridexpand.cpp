@@ -83,6 +83,8 @@ int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err) {
         err << kWhere << "left out " << e.skipped
             << " combinations with both --ar1 and --ma1 non-zero (a condition has one or the other)\n";
 
+    warnModelSlips(e.design, kWhere, err);
+
     const std::string text = designText(e.design);
     if (options.output.empty()) {
         writeText(out, text);

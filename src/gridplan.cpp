@@ -80,12 +80,15 @@ int planRun(const RunOptions& options, RunPlan& plan, std::ostream& err) {
         return kExitInput;
     }
     std::vector<Condition> design;
-    if (const std::vector<DesignError> problems = parseDesign(text, design); !problems.empty()) {
+    std::string note;
+    if (const std::vector<DesignError> problems = parseDesign(text, design, {}, &note); !problems.empty()) {
         reportDesignErrors(err, options.design, problems);
         return kExitInput;
     }
+    if (!note.empty()) err << kWhere << options.design << ": note: " << note << "\n";
     plan.options = options;
     plan.part = shardOf(design, options.shard, options.shards);
+    warnModelSlips(plan.part, kWhere + options.design + ": ", err);
     plan.sidecar = sidecarOf(options, design, plan.part);
     plan.partialPath = options.output + ".partial";
     plan.partialSidecarPath = plan.partialPath + ".json";

@@ -2,6 +2,9 @@
 // scanf's "%d", "%f" and "%c" read them.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "console.h"
 
 enum class ReadStatus {
@@ -32,13 +35,31 @@ public:
     // Drops the rest of the current line, up to and including its line end.
     void discardLine();
 
+    // The bytes taken from the input since startRecord(), for telling what
+    // an entry held: the first kRecordLimit of them, and how many there were.
+    static constexpr std::size_t kRecordLimit = 4096;
+    void startRecord() {
+        record_.clear();
+        taken_ = 0;
+    }
+    const std::string& record() const { return record_; }
+    std::size_t taken() const { return taken_; }
+
 private:
     int peek();
-    void next() { has_ = false; }
+    void next() {
+        if (has_ && pending_ >= 0) {
+            if (record_.size() < kRecordLimit) record_.push_back(static_cast<char>(pending_));
+            ++taken_;
+        }
+        has_ = false;
+    }
     // Skips blanks and line ends; false at the end of the input.
     bool skipSpace();
 
     Input& in_;
     int pending_ = -1;
     bool has_ = false;
+    std::string record_;
+    std::size_t taken_ = 0;
 };

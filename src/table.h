@@ -84,6 +84,10 @@ public:
         const auto& fields = record_.fields;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             const std::string& name = fields[i].text;
+            if (i == 0 && name.empty() && fields.size() > 1 && passOverUnnamedFirst_) {
+                passedOverFirst_ = true;  // row names: never read
+                continue;
+            }
             const auto* other = std::find_if(fields.data(), fields.data() + i,
                                              [&](const CsvField& f) { return f.text == name; });
             if (other != fields.data() + i) {
@@ -113,6 +117,14 @@ public:
                 }
         return problems.size() == before;
     }
+
+    // Lets readHeader pass over a first header field without a name, and
+    // that field of every row: the row names R's write.csv puts there.
+    void passOverUnnamedFirstColumn() { passOverUnnamedFirst_ = true; }
+    bool passedOverFirstColumn() const { return passedOverFirst_; }
+
+    // The fields of the header, and so of every row.
+    std::size_t headerSize() const { return headerSize_; }
 
     // Whether the header has the column (an index into the columns).
     bool has(std::size_t column) const { return fieldOf_[column] >= 0; }
@@ -160,5 +172,7 @@ private:
     HeaderRule rule_;
     std::vector<int> fieldOf_;  // column -> header field, -1 when absent
     std::size_t headerSize_ = 0;  // fields of the header, and so of every row
+    bool passOverUnnamedFirst_ = false;
+    bool passedOverFirst_ = false;
     CsvRecord record_;
 };

@@ -236,6 +236,50 @@ TEST(DesignRead, ErrorsNameLineAndColumn) {
     EXPECT_EQ(firstError(kHeader + "1,1,\"10\"0,10,0,0,0,1,1,0,0\n"), "2:9: text after the closing quote of a field");
 }
 
+// As R's write.csv writes a data frame: quoted names, row names first.
+TEST(DesignRead, RowNamesOfRArePassedOverWithANote) {
+    const std::string r =
+        "\"\",\"condition_id\",\"option\",\"n_a\",\"n_b\",\"trend\",\"level\",\"slope\",\"sd_a\",\"sd_b\","
+        "\"ar1\",\"ma1\"\n"
+        "\"1\",7,1,3,4,0,0.5,0,1,1,0,0\n"
+        "\"2\",8,1,5,4,0,0.5,0,1,1,0.3,0\n";
+    std::vector<Condition> design;
+    std::string note;
+    EXPECT_TRUE(parseDesign(r, design, {}, &note).empty());
+    ASSERT_EQ(design.size(), 2u);
+    EXPECT_EQ(design[1].id, 8);
+    EXPECT_EQ(design[1].model.fAR1, 0.3f);
+    EXPECT_NE(note.find("row names"), std::string::npos) << note;
+
+    // A row's mistakes are still found at their own columns.
+    std::string bad = r;
+    bad.replace(bad.find(",0.3,"), 5, ",0.x,");
+    EXPECT_EQ(firstError(bad), "3:25: cannot read '0.x' as a number (ar1)");
+    // An unnamed column elsewhere is no row names.
+    EXPECT_EQ(firstError("condition_id,,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1\n1,1,1,3,4,0,0,0,1,1,0,0\n"),
+              "1:14: unknown column ''");
+    std::string without;
+    EXPECT_TRUE(parseDesign(kHeader + "1,1,3,4,0,0,0,1,1,0,0\n", design, {}, &without).empty());
+    EXPECT_EQ(without, "");
+}
+
+TEST(DesignRead, OtherSeparatorsGetOneMessage) {
+    std::string semicolons = kHeader + "1;1;3;4;0;0,5;0;1;1;0;0\n";
+    std::replace(semicolons.begin(), semicolons.begin() + static_cast<std::ptrdiff_t>(kHeader.size()), ',', ';');
+    std::vector<Condition> design;
+    const std::vector<DesignError> errors = parseDesign(semicolons, design);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].message,
+              "the fields are separated by semicolons (as R's write.csv2 writes them); a design file separates "
+              "them by commas (in R: write.csv)");
+    // write.csv2 quotes the names.
+    EXPECT_EQ(parseDesign("\"condition_id\";\"option\"\n1;1\n", design).size(), 1u);
+    std::string tabs = kHeader + "1\t1\t3\t4\t0\t0\t0\t1\t1\t0\t0\n";
+    std::replace(tabs.begin(), tabs.begin() + static_cast<std::ptrdiff_t>(kHeader.size()), ',', '\t');
+    EXPECT_EQ(firstError(tabs), "1:1: the fields are separated by tabs; a design file separates them by commas "
+                                "(in R: write.csv)");
+}
+
 TEST(DesignRead, ReportsEveryProblem) {
     std::vector<Condition> d;
     const auto errors = parse(kHeader + "1,1,0,0,0,0,0,1,1,0,0\n2,2,5,5,x,0,0,1,1,0,0\n2,1,5,5,0,0,0,1,1,0,0\n", d);

@@ -299,6 +299,29 @@ TEST(Dialogue, KeepsItsOwnCopyOfAStandIn) {
     EXPECT_EQ(held.use_count(), 1) << "no copy of the stand-in outlives the dialogue";
 }
 
+// A decimal comma turns every later entry of the run unreadable: the output
+// stays as it was, and one line on standard error says what was read.
+TEST(Dialogue, EntriesThatAreNotOneNumberGetOneNoteEach) {
+    const std::string input = "1\n\n4 3 0 0,5 0 1 1 0 0\n\n4 3 0 0.5 0 1 1 0 0\n\n4 3 0 1 0 1 1 0.2 junk\n";
+    std::vector<RecordedRun> quiet;
+    StringInput in1(input);
+    StringOutput out1;
+    EXPECT_EQ(runDialogue(in1, out1, 1, recorder(quiet)), 0);
+    std::vector<RecordedRun> runs;
+    StringInput in2(input);
+    StringOutput out2;
+    std::ostringstream notes;
+    EXPECT_EQ(runDialogue(in2, out2, 1, recorder(runs), &notes), 0);
+    EXPECT_EQ(out2.text(), out1.text()) << "standard output is the same with notes";
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].model.fB2, 0.0f);
+    EXPECT_EQ(runs[0].model.fSA, 0.0f);
+    EXPECT_EQ(notes.str(),
+              "zelkor: note: '0,5' (level-change) was read as 0: a number ends at ','; the decimal point is '.'. "
+              "Not read, so kept as they were: slope-change = 0, SD_A = 0, SD_B = 0, AR(1) = 0, MA(1) = 0\n")
+        << "the second run reads every entry; the third drops text after its last entry without a note";
+}
+
 TEST(Dialogue, PhaseLengthLimitsDependOnTheOption) {
     struct Case {
         const char* option;

@@ -1,10 +1,12 @@
 // Recorded sessions: every tests/golden/NAME.in is fed to the dialogue and the
 // output must equal NAME.out byte for byte, sequentially and in parallel, in
 // this process and through the built program (so that the set-up of standard
-// output and the letters' encoding on a file are compared too).
+// output and the letters' encoding on a file are compared too).  Standard
+// error must equal NAME.err, or be empty when there is none.
 //
 // After an intended change of the output, record the sessions again with
-//   for f in tests/golden/*.in; do build/release/zelkor < "$f" > "${f%.in}.out"; done
+//   for f in tests/golden/*.in; do build/release/zelkor < "$f" > "${f%.in}.out" 2> "${f%.in}.err"; done
+// and remove the empty .err files.
 #include "dialogue.h"
 
 #include <gtest/gtest.h>
@@ -69,8 +71,10 @@ TEST_P(Golden, OutputMatchesRecording) {
     ASSERT_FALSE(expected.empty()) << "no recorded output for " << c.name;
     StringInput in(recorded(c.name, ".in"));
     StringOutput out;
-    EXPECT_EQ(runDialogue(in, out, c.threads), 0);
+    std::ostringstream notes;
+    EXPECT_EQ(runDialogue(in, out, c.threads, {}, &notes), 0);
     if (out.text() != expected) ADD_FAILURE() << c.name << ": " << firstDifference(expected, out.text());
+    EXPECT_EQ(notes.str(), recorded(c.name, ".err"));
 }
 
 #ifdef ZELKOR_BINARY
@@ -81,7 +85,7 @@ TEST_P(Golden, TheProgramWritesTheRecording) {
     const ProgramRun run = runBinary({"--threads", std::to_string(c.threads)}, recorded(c.name, ".in"));
     EXPECT_TRUE(run.exited);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, recorded(c.name, ".err"));
     if (run.out != expected) ADD_FAILURE() << c.name << ": " << firstDifference(expected, run.out);
 }
 #endif
