@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -94,8 +95,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   const ProgressFn& dot) { return recorder(o, m, r, t, dot); };
     StringInput in(std::string(reinterpret_cast<const char*>(data), size));
     StringOutput out;
-    check(runDialogue(in, out, 1, run) == 0, "exit status not 0");
+    std::ostringstream notes;
+    check(runDialogue(in, out, 1, run, &notes) == 0, "exit status not 0");
     const std::string& text = out.text();
+    // Notes and warnings: whole lines, each one of its own, at most a note and
+    // four warnings for every run's parameters read (and a run that stopped).
+    const std::string noted = notes.str();
+    check(noted.empty() || noted.back() == '\n', "a note without its line end");
+    check(count(noted, "zelkor: ") == count(noted, "\n"), "a note of more than one line");
+    check(count(noted, "\n") <= 5 * (static_cast<int>(recorder.calls.size()) + lines + 1), "too many notes");
 
     check(text.rfind("ZELKOR: Orvanthe\nVersion 0.1 (May 2017)\n", 0) == 0, "banner missing");
     const int runs = static_cast<int>(recorder.calls.size());
