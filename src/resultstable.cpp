@@ -15,6 +15,7 @@ bool readResultsTable(std::string_view text, const std::string& name, ResultsTab
     // A version 1 file's "se" is read as sd.
     const int version = resultsFormatOf(text, limits);
     TableReader<ResultRow> reader(text, resultColumns(version), HeaderRule::Known, limits);
+    reader.passOverUnnamedFirstColumn();  // a subset written back by R's write.csv
     std::vector<TableProblem> problems;
     const bool header = reader.readHeader(problems);
     if (!header || reader.csvError() != nullptr) {

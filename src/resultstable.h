@@ -1,7 +1,8 @@
 // A results file as the plots read it: typed rows of whichever results
 // columns its header names, in any order (a file cut down in R, or written
 // by hand, will do); other columns are passed over.  Files of results
-// format version 1 read too (their "se" as sd).
+// format version 1 read too (their "se" as sd), and a first column without
+// a name (the row names of R's write.csv) is passed over.
 #pragma once
 
 #include <string>

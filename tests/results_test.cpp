@@ -171,6 +171,14 @@ TEST(ResultsRead, ThePlotsReadEitherVersionAlike) {
     EXPECT_FALSE(first.has(ResultColumn::MeanMcse));
     EXPECT_TRUE(current.has(ResultColumn::MeanMcse));
     EXPECT_EQ(resultLines(first.rows, 1), resultLines(rows, 1));
+
+    // A subset written back by R: row names first, the columns quoted.
+    ResultsTable fromR;
+    ASSERT_TRUE(readResultsTable("\"\",\"statistic\",\"p_sig\",\"n_a\"\n\"7\",\"PL-Tau\",0.25,4\n", "r.csv", fromR, error))
+        << error;
+    ASSERT_EQ(fromR.rows.size(), 1u);
+    EXPECT_EQ(fromR.rows[0].pSig, 0.25);
+    EXPECT_EQ(fromR.rows[0].condition.model.nA, 4);
 }
 
 TEST(ResultsRead, WholeConditionsAndTornTails) {
