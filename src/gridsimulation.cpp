@@ -18,7 +18,8 @@ ConditionOutcome GridSimulation::run(const Condition& c, std::uint32_t seed, int
     settings.iterations = replications;
     settings.seed = seed;
     settings.alpha = alpha;
-    return conditionOutcome(simulator_->run(c.option, c.model, rng_, settings, [] {}), replications);
+    Rng rng;  // fresh: no state of an earlier condition
+    return conditionOutcome(simulator_->run(c.option, c.model, rng, settings, [] {}), replications);
 }
 
 ConditionOutcome conditionOutcome(std::vector<StatisticRow> rows, int replications) {

@@ -1,6 +1,11 @@
 // The study runner's way into the program's runs: one simulator, with its
 // worker threads and workspaces, serves every condition of a grid, and each
 // condition's rows are summarized as the dialogue's table summarizes them.
+// Every condition draws from a generator of its own, new and seeded with the
+// condition's seed: nothing of the condition before it (such as a cached
+// normal deviate) carries over, so a condition gives the rows of the
+// dialogue's first run of its model from that seed, whether it runs alone,
+// in a shard, after a resume or after any other condition.
 #pragma once
 
 #include <memory>
@@ -28,7 +33,6 @@ public:
 
 private:
     std::unique_ptr<Simulator> simulator_;
-    Rng rng_;
 };
 
 // A run's rows of a condition of `replications` series, summarized as the

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "dialogue.h"
+#include "runs.h"
 #include "sidecar.h"
 #include "test.h"
 
@@ -165,6 +166,44 @@ TEST_F(GridSimulationTest, ResumedRunEqualsAnUninterruptedOne) {
     o.resume = true;
     ASSERT_EQ(run(simulation, o), 0) << err_.str();
     EXPECT_EQ(read("r.csv"), whole);
+}
+
+// A condition that leaves a normal deviate cached in the generator must not
+// hand it to the next one: each condition draws as the dialogue's first run
+// of its model from its seed, in any order, shard or resumed run.
+TEST(GridSimulation, AConditionDoesNotDependOnTheConditionBefore) {
+    Condition before{1, Option::EffectSizes, {}};
+    const int replications = 3;
+    for (int nB = 1; nB <= 4; ++nB) {
+        before.model = modelOf(2, nB, 0, 0, 0, 1, 1, 0, 0);
+        Simulator simulator(1);
+        Rng rng;
+        RunSettings settings;
+        settings.iterations = replications;
+        simulator.run(before.option, before.model, rng, settings, [] {});
+        if (rng.use_last == 1) break;
+        ASSERT_LT(nB, 4) << "no run found that leaves a cached deviate";
+    }
+
+    const Condition c{2, Option::EffectSizes, modelOf(5, 5, 0, 1, 0, 1, 1, 0, 0)};
+    GridSimulation after(2);
+    after.run(before, kRunSeed, replications, kAlpha);
+    const ConditionOutcome second = after.run(c, kRunSeed, 20, kAlpha);
+    GridSimulation alone(1);
+    const ConditionOutcome first = alone.run(c, kRunSeed, 20, kAlpha);
+    // The dialogue's first run of the model.
+    Simulator simulator(1);
+    Rng rng;
+    RunSettings settings;
+    settings.iterations = 20;
+    const std::vector<StatisticRow> rows = simulator.run(c.option, c.model, rng, settings, [] {});
+    ASSERT_EQ(second.statistics.size(), rows.size());
+    for (std::size_t s = 0; s < rows.size(); ++s) {
+        for (std::size_t i = 0; i < rows[s].values.size(); ++i) {
+            EXPECT_BITS(second.statistics[s].values[i], rows[s].values[i]) << s << " " << i;
+            EXPECT_BITS(first.statistics[s].values[i], rows[s].values[i]) << s << " " << i;
+        }
+    }
 }
 
 // The command line, as the README's guide uses it.
