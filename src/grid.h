@@ -67,6 +67,9 @@ struct RunOptions {
     std::uint32_t seed = kRunSeed;
     std::string perSeries;  // empty: no per-series file
     bool resume = false;
+    // The most memory the run may need for its per-series arrays (0: what
+    // the machine, ulimit -v or the control group allows).
+    std::uint64_t maxMemory = 0;
     bool progress = false;  // a progress line on err (for a terminal)
     std::string commandLine;
 };

@@ -11,6 +11,7 @@
 
 #include "grid.h"
 #include "gridsimulation.h"
+#include "memorybudget.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ struct GridState {
     MergeOptions merge;
     std::string shard;
     std::string seedMode = "fixed";
+    std::string maxMemory;
 };
 
 const CLI::Validator kShard(
@@ -29,6 +31,14 @@ const CLI::Validator kShard(
         int n = 0;
         std::string error;
         return parseShard(text, k, n, error) ? std::string() : error;
+    },
+    "");
+
+const CLI::Validator kMemorySize(
+    [](std::string& text) -> std::string {
+        std::uint64_t bytes = 0;
+        return parseMemorySize(text, bytes) ? std::string()
+                                            : "'" + text + "' is not a size such as 512M, 4G or 1.5T";
     },
     "");
 
@@ -129,12 +139,18 @@ void addGridCommands(CLI::App& grid, Invocation& invocation) {
     run->add_option("--per-series", r.perSeries, "Also write every series' values and p-values to FILE")
         ->type_name("FILE");
     run->add_flag("--resume", r.resume, "Keep the finished conditions of an interrupted run and run the rest");
+    run->add_option("--max-memory", state->maxMemory,
+                    "Refuse a run whose per-series arrays need more than SIZE\n"
+                    "(K, M, G, T; default: the machine's memory or ulimit -v)")
+        ->type_name("SIZE")
+        ->check(kMemorySize);
     run->callback([&invocation, state] {
         invocation.command = [state](CommandContext& context) {
             RunOptions options = state->run;
             std::string error;
             if (!state->shard.empty()) parseShard(state->shard, options.shard, options.shards, error);
             parseSeedMode(state->seedMode, options.seedMode);
+            if (!state->maxMemory.empty()) parseMemorySize(state->maxMemory, options.maxMemory);
             options.commandLine = shellCommandLine(context.args);
             options.progress = ::isatty(STDERR_FILENO) != 0;
             GridSimulation simulation(context.threads);

@@ -2,9 +2,10 @@
 #include <iomanip>
 #include <ostream>
 
-#include "designexpand.h"
 #include "atomicfile.h"
+#include "designexpand.h"
 #include "grid.h"
+#include "outputpaths.h"
 
 namespace {
 
@@ -64,6 +65,15 @@ int gridExpand(const ExpandOptions& options, Output& out, std::ostream& err) {
     if (!options.nA || !options.nB) {
         err << kWhere << "--n-a and --n-b are required\n";
         return kExitInput;
+    }
+    // A directory, a device or a FIFO at the output is refused before any
+    // work; a regular file is replaced whole, and only when the design is
+    // complete and flushed to disk.
+    if (!options.output.empty()) {
+        if (const std::string problem = outputKindProblem({options.output, "the design file"}); !problem.empty()) {
+            err << kWhere << problem << "\n";
+            return kExitInput;
+        }
     }
     FactorLists f;
     if (!readFactorLists(options, f, err, kWhere)) return kExitInput;

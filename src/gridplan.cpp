@@ -1,8 +1,12 @@
 #include "gridplan.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "boundedread.h"
+#include "memorybudget.h"
+#include "outputlock.h"
+#include "runs.h"
 #include "version.h"
 
 namespace {
@@ -16,10 +20,32 @@ std::string settingsProblem(const RunOptions& o) {
     if (o.shards < 1 || o.shard < 1 || o.shard > o.shards) return "--shard needs 1 <= K <= N";
     if (o.replications < 0) return "--replications must be at least 1";
     if (!(o.alpha > 0.0 && o.alpha < 1.0)) return "--alpha must lie between 0 and 1";
-    if (o.output == o.design) return "-o names the design file";
-    if (!o.perSeries.empty() && (o.perSeries == o.output || o.perSeries == o.design))
-        return "--per-series names the results or the design file";
     return "";
+}
+
+// The memory this shard's largest condition needs for its per-series
+// arrays, refused when it cannot fit; empty when it fits.
+std::string memoryProblem(const RunPlan& plan) {
+    std::uint64_t need = 0;
+    for (const Option option : {Option::EffectSizes, Option::Varden}) {
+        int replications = 0;
+        for (const Condition& c : plan.part)
+            if (c.option == option) replications = std::max(replications, plan.replicationsOf(c));
+        if (replications == 0) continue;
+        RunShape shape;
+        for (const Statistic s : plan.statistics(option)) {
+            ++shape.statistics;
+            if (statisticInfo(s).hasTest) ++shape.tests;
+        }
+        shape.seriesPerBlock = seriesPerBlock(option);
+        shape.perSeries = plan.perSeries;
+        const std::optional<std::uint64_t> bytes = runMemory(shape, static_cast<std::uint64_t>(replications));
+        need = std::max(need, bytes.value_or(std::numeric_limits<std::uint64_t>::max()));
+    }
+    MemoryCeiling ceiling = memoryCeiling();
+    if (plan.options.maxMemory > 0 && plan.options.maxMemory < ceiling.bytes)
+        ceiling = {plan.options.maxMemory, "--max-memory"};
+    return memoryRefusal(need, ceiling);
 }
 
 void reportDesignErrors(std::ostream& err, const std::string& path, const std::vector<DesignError>& errors) {
@@ -67,8 +93,35 @@ std::uint32_t RunPlan::seedOf(const Condition& c) const {
     return options.seedMode == SeedMode::Fixed ? options.seed : conditionSeed(options.seed, c);
 }
 
+std::vector<NamedPath> RunPlan::outputs() const {
+    std::vector<NamedPath> paths = {{options.output, "the results file"},
+                                    {partialPath, "the partial results file"},
+                                    {sidecarPath, "the sidecar"},
+                                    {partialSidecarPath, "the partial sidecar"},
+                                    {OutputLock::lockPathOf(options.output), "the lock file"}};
+    if (perSeries) {
+        paths.push_back({options.perSeries, "the per-series file"});
+        paths.push_back({seriesPartialPath, "the partial per-series file"});
+        paths.push_back({OutputLock::lockPathOf(options.perSeries), "the per-series lock file"});
+    }
+    return paths;
+}
+
 int planRun(const RunOptions& options, RunPlan& plan, std::ostream& err) {
     if (const std::string problem = settingsProblem(options); !problem.empty()) {
+        err << kWhere << problem << "\n";
+        return kExitInput;
+    }
+    plan.options = options;
+    plan.partialPath = options.output + ".partial";
+    plan.partialSidecarPath = plan.partialPath + ".json";
+    plan.sidecarPath = options.output + ".json";
+    plan.perSeries = !options.perSeries.empty();
+    plan.seriesPartialPath = options.perSeries + ".partial";
+    // No file the run writes may be the design or another of them, nor
+    // anything but a regular file: known before the design is even read.
+    if (const std::string problem = checkOutputPaths({{options.design, "the design"}}, plan.outputs());
+        !problem.empty()) {
         err << kWhere << problem << "\n";
         return kExitInput;
     }
@@ -86,14 +139,12 @@ int planRun(const RunOptions& options, RunPlan& plan, std::ostream& err) {
         return kExitInput;
     }
     if (!note.empty()) err << kWhere << options.design << ": note: " << note << "\n";
-    plan.options = options;
     plan.part = shardOf(design, options.shard, options.shards);
     warnModelSlips(plan.part, kWhere + options.design + ": ", err);
     plan.sidecar = sidecarOf(options, design, plan.part);
-    plan.partialPath = options.output + ".partial";
-    plan.partialSidecarPath = plan.partialPath + ".json";
-    plan.sidecarPath = options.output + ".json";
-    plan.perSeries = !options.perSeries.empty();
-    plan.seriesPartialPath = options.perSeries + ".partial";
+    if (const std::string problem = memoryProblem(plan); !problem.empty()) {
+        err << kWhere << problem << "\n";
+        return kExitInput;
+    }
     return 0;
 }

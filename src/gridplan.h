@@ -1,7 +1,10 @@
 // What a grid run is to do, settled before anything is written: the options
-// checked, the whole design read and checked, this shard's conditions in
-// ascending id order with their seeds and series counts, the sidecar that
-// will describe the results, and the names of the files involved.
+// checked, every file the run writes checked against the design and against
+// each other (outputpaths.h), the whole design read and checked, the memory
+// its per-series arrays need checked against what there is
+// (memorybudget.h), this shard's conditions in ascending id order with their
+// seeds and series counts, the sidecar that will describe the results, and
+// the names of the files involved.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "grid.h"
+#include "outputpaths.h"
 #include "resultsread.h"
 #include "sidecar.h"
 
@@ -29,6 +33,11 @@ struct RunPlan {
 
     int replicationsOf(const Condition& c) const;
     std::uint32_t seedOf(const Condition& c) const;
+
+    // Every file the run writes, with its role for messages: the results,
+    // its partial file, sidecar, partial sidecar and lock file, and the
+    // per-series file with its partial and lock files.
+    std::vector<NamedPath> outputs() const;
 };
 
 // Fills plan; 0, or the exit status after the messages on err.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "boundedread.h"
+#include "messagetext.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ bool finishedHere(const RunPlan& plan) {
 
 class Resumer {
 public:
-    Resumer(const RunPlan& plan, ResumePoint& point, std::ostream& err) : plan_(plan), point_(point), err_(err) {}
+    Resumer(RunPlan& plan, ResumePoint& point, std::ostream& err) : plan_(plan), point_(point), err_(err) {}
 
     int resume() {
         Sidecar found;
@@ -47,6 +48,7 @@ public:
                  << "; remove it or run without --resume\n";
             return kExitInput;
         }
+        plan_.sidecar.commandLine = found.commandLine;
         std::string text;
         if (!readBoundedFile(plan_.partialPath, kInputFileLimit, text, error)) return refuse(plan_.partialPath, error);
         const ResultsReading reading = readResults(text, plan_.statistics);
@@ -71,6 +73,39 @@ public:
             if (const int status = keepSeries(reading.blocks)) return status;
         point_.resuming = true;
         return 0;
+    }
+
+    // An interrupted commit: the partial sidecar is this run's, the results
+    // file holds every condition of this run and the per-series file (still
+    // partial or already renamed) every series of them.  True when so: the
+    // commit can be completed.
+    bool committed() {
+        Sidecar found;
+        std::string error;
+        if (!readSidecarFile(plan_.partialSidecarPath, found, error) || !mismatch(plan_.sidecar, found).empty())
+            return false;
+        std::string text;
+        if (!readBoundedFile(plan_.options.output, kInputFileLimit, text, error)) return false;
+        const ResultsReading reading = readResults(text, plan_.statistics);
+        if (reading.error || reading.blocks.size() != plan_.part.size() || reading.blocks.empty() ||
+            reading.blocks.back().end != text.size())
+            return false;
+        for (std::size_t k = 0; k < reading.blocks.size(); ++k)
+            if (!belongs(reading.blocks[k], k)) return false;
+        if (plan_.perSeries) {
+            std::error_code ec;
+            const std::string& series = std::filesystem::exists(plan_.seriesPartialPath, ec)
+                                            ? plan_.seriesPartialPath
+                                            : plan_.options.perSeries;
+            std::size_t keep = 0;
+            if (!readBoundedFile(series, std::numeric_limits<std::uint64_t>::max(), text, error) ||
+                !keptSeries(text, reading.blocks, keep, error) || keep != text.size())
+                return false;
+        }
+        plan_.sidecar.commandLine = found.commandLine;
+        point_.done = plan_.part.size();
+        point_.committing = true;
+        return true;
     }
 
 private:
@@ -103,24 +138,34 @@ private:
         return 0;
     }
 
-    const RunPlan& plan_;
+    RunPlan& plan_;
     ResumePoint& point_;
     std::ostream& err_;
 };
 
 }  // namespace
 
-int findResumePoint(const RunPlan& plan, ResumePoint& point, std::ostream& err) {
+int findResumePoint(RunPlan& plan, ResumePoint& point, std::ostream& err) {
     point = ResumePoint{};
     if (!plan.options.resume) return 0;
     std::error_code ec;
     if (std::filesystem::exists(plan.partialPath, ec)) return Resumer(plan, point, err).resume();
+    if (std::filesystem::exists(plan.partialSidecarPath, ec) && Resumer(plan, point, err).committed()) {
+        err << kWhere << "completing the interrupted commit of " << printableText(plan.options.output) << "\n";
+        return 0;
+    }
     // Nothing interrupted: a finished run of the same study stays as it is.
     if (finishedHere(plan)) {
         err << kWhere << plan.options.output << " is already complete\n";
         point.complete = true;
         return 0;
     }
+    // A run killed before its first condition: begun again, under the
+    // command line it recorded.
+    Sidecar begun;
+    std::string error;
+    if (readSidecarFile(plan.partialSidecarPath, begun, error) && mismatch(plan.sidecar, begun).empty())
+        plan.sidecar.commandLine = begun.commandLine;
     err << kWhere << "no interrupted run of " << plan.options.output << " to resume; starting afresh\n";
     return 0;
 }

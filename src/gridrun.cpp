@@ -1,16 +1,34 @@
-// grid run: plan, resume, open the partial files, run the conditions, and
-// commit the finished files under their names.
+// grid run: plan, lock the outputs, resume, open the partial files, run the
+// conditions, and commit the finished files under their names.
+//
+// The commit, in this order, each step flushed to disk before the next:
+//   1. the old sidecar FILE.json is removed (a results file never stands
+//      beside a sidecar that describes another one);
+//   2. FILE.partial becomes FILE;
+//   3. the per-series file's partial becomes its name;
+//   4. the sidecar FILE.json is written;
+//   5. FILE.partial.json is removed.
+// FILE.partial.json stands from the start of a run to the end of its commit.
+// So a run killed at any instant leaves one of: FILE.partial (everything
+// still partial: --resume keeps its complete conditions), or FILE.partial.json
+// beside a complete FILE (the commit began: --resume checks FILE, and the
+// per-series file under whichever name it has, and does the remaining
+// steps), or the finished files.  Every state completes to the bytes of an
+// uninterrupted run.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 #include "atomicfile.h"
 #include "grid.h"
 #include "gridplan.h"
 #include "gridresume.h"
+#include "messagetext.h"
 #include "outputfile.h"
+#include "outputlock.h"
 #include "progress.h"
 
 namespace {
@@ -27,6 +45,45 @@ std::string missingDirectory(const std::string& path) {
     if (!std::filesystem::exists(status)) return std::strerror(ENOENT);
     if (!std::filesystem::is_directory(status)) return std::strerror(ENOTDIR);
     return {};
+}
+
+// The run's locks: the results file's, and the per-series file's when
+// there is one, held until the run has committed or failed.
+struct RunLocks {
+    std::optional<OutputLock> results;
+    std::optional<OutputLock> series;
+};
+
+// Takes one output's lock; 0, or the exit status after a message.  A file
+// system without locks gets a warning and the run goes on.
+int lock(std::optional<OutputLock>& held, const std::string& output, std::ostream& err) {
+    held.emplace(output);
+    switch (held->state()) {
+        case OutputLock::State::Held: return 0;
+        case OutputLock::State::Unsupported:
+            err << kWhere << "warning: " << held->message() << "; nothing stops another run on "
+                << printableText(output) << "\n";
+            return 0;
+        case OutputLock::State::Busy: err << kWhere << held->message() << "\n"; return kExitInput;
+        default: err << kWhere << held->message() << "\n"; return kExitFailure;
+    }
+}
+
+int lockOutputs(const RunPlan& plan, RunLocks& locks, std::ostream& err) {
+    if (const int status = lock(locks.results, plan.options.output, err)) return status;
+    return plan.perSeries ? lock(locks.series, plan.options.perSeries, err) : 0;
+}
+
+// A file's directory missing or no directory: named as the user gave the
+// file, exit status 1, before anything is created.
+int checkDirectories(const RunPlan& plan, std::ostream& err) {
+    for (const std::string* path : {&plan.options.output, &plan.options.perSeries}) {
+        if (const std::string why = missingDirectory(*path); !why.empty()) {
+            err << "zelkor: " << printableText(*path) << ": " << why << "\n";
+            return kExitFailure;
+        }
+    }
+    return 0;
 }
 
 // The partial files a run writes, and those this run began (removed again
@@ -57,9 +114,6 @@ public:
 private:
     int openAll() {
         const std::string& output = plan_.options.output;
-        // A missing directory named as the user gave the file, before anything is written.
-        for (const std::string* path : {&output, &plan_.options.perSeries})
-            if (const std::string why = missingDirectory(*path); !why.empty()) return report(*path, why) ? 0 : 1;
         std::string error;
         if (!writeFileAtomically(plan_.partialSidecarPath, sidecarJson(plan_.sidecar), error)) {
             err_ << "zelkor: " << error << "\n";
@@ -88,7 +142,9 @@ private:
             if (ec) return report(path, ec.message());
             return file.open(path, "ab") || report(path, file.error());
         }
-        if (!file.open(path, "wb")) return report(userPath, file.error());
+        // Made new, never opened through an old name (a symbolic link planted there).
+        std::remove(path.c_str());
+        if (!file.open(path, "wbx")) return report(userPath, file.error());
         files_.begun.push_back(path);
         return (file.write(header) && file.flush()) || report(path, file.error());
     }
@@ -144,23 +200,42 @@ int runConditions(const RunPlan& plan, const ResumePoint& point, const Condition
     return 0;
 }
 
-// Closes the partial files and gives them and the sidecar their names,
-// each flushed to disk before it replaces anything.
-int commitRun(const RunPlan& plan, RunFiles& files, std::ostream& err) {
+// Removes a file if it is there, and flushes its directory; false with a
+// message when it is there and stays.
+bool removeFile(const std::string& path, std::string& error) {
+    if (std::remove(path.c_str()) != 0 && errno != ENOENT) {
+        error = "cannot remove " + printableText(path) + ": " + std::strerror(errno);
+        return false;
+    }
+    return syncDirectoryOf(path, error);
+}
+
+// Closes the partial files and gives the finished files their names, in the
+// order the head of this file describes; a resumed commit does the steps
+// that are left (a partial file that is gone was renamed already).
+int commitRun(const RunPlan& plan, const ResumePoint& point, RunFiles& files, std::ostream& err) {
     const auto writeError = [&](const OutputFile& f) {
         err << "zelkor: write error: " << f.path() << ": " << f.error() << "\n";
         return kExitFailure;
     };
     if (!files.results.close()) return writeError(files.results);
     if (plan.perSeries && !files.series.close()) return writeError(files.series);
+    std::error_code ec;
+    const auto partialThere = [&](const std::string& path) {
+        return !point.committing || std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+    };
     std::string error;
-    if ((plan.perSeries && !finishFile(plan.seriesPartialPath, plan.options.perSeries, error)) ||
-        !finishFile(plan.partialPath, plan.options.output, error) ||
-        !writeFileAtomically(plan.sidecarPath, sidecarJson(plan.sidecar), error)) {
+    const bool committed =
+        removeFile(plan.sidecarPath, error) &&
+        (!partialThere(plan.partialPath) || finishFile(plan.partialPath, plan.options.output, error)) &&
+        (!plan.perSeries || !partialThere(plan.seriesPartialPath) ||
+         finishFile(plan.seriesPartialPath, plan.options.perSeries, error)) &&
+        writeFileAtomically(plan.sidecarPath, sidecarJson(plan.sidecar), error) &&
+        removeFile(plan.partialSidecarPath, error);
+    if (!committed) {
         err << "zelkor: " << error << "\n";
         return kExitFailure;
     }
-    std::remove(plan.partialSidecarPath.c_str());
     return 0;
 }
 
@@ -169,11 +244,18 @@ int commitRun(const RunPlan& plan, RunFiles& files, std::ostream& err) {
 int gridRun(const RunOptions& options, const ConditionRunner& runner, std::ostream& err) {
     RunPlan plan;
     if (const int status = planRun(options, plan, err)) return status;
+    if (const int status = checkDirectories(plan, err)) return status;
+    // Held until every file is committed (or the run fails): a second run on
+    // the same output is refused instead of writing into this one's files.
+    RunLocks locks;
+    if (const int status = lockOutputs(plan, locks, err)) return status;
     ResumePoint point;
     if (const int status = findResumePoint(plan, point, err)) return status;
     if (point.complete) return 0;
     RunFiles files;
-    if (const int status = RunFilesOpener(plan, point, files, err).open()) return status;
-    if (const int status = runConditions(plan, point, runner, files, err)) return status;
-    return commitRun(plan, files, err);
+    if (!point.committing) {
+        if (const int status = RunFilesOpener(plan, point, files, err).open()) return status;
+        if (const int status = runConditions(plan, point, runner, files, err)) return status;
+    }
+    return commitRun(plan, point, files, err);
 }

@@ -31,6 +31,12 @@ namespace {
 constexpr int kEffectSizeBlock = 250;
 constexpr int kVardenBlock = 1;
 
+}  // namespace
+
+int seriesPerBlock(Option option) { return option == Option::EffectSizes ? kEffectSizeBlock : kVardenBlock; }
+
+namespace {
+
 // The option's rows in table order, each with room for nSim values and, with
 // a test, p-values.
 std::vector<StatisticRow> makeRows(Option option, int nSim) {

@@ -6,6 +6,7 @@
 #include "version.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -579,6 +580,26 @@ TEST_F(Grid, ExpandWritesTheProductOrRefuses) {
                            ": No such file or directory\n"),
               std::string::npos)
         << m.str();
+}
+
+TEST_F(Grid, ExpandRefusesAnOutputThatIsNoRegularFile) {
+    ExpandOptions e;
+    e.option = 1;
+    e.nA = "3";
+    e.nB = "4";
+    fs::create_directory(path("dir"));
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    for (const auto& [name, what] : {std::pair<std::string, std::string>{path("dir"), "a directory"},
+                                     {path("fifo"), "a FIFO"},
+                                     {"/dev/null", "a character device"}}) {
+        e.output = name;
+        StringOutput out;
+        std::ostringstream m;
+        EXPECT_EQ(gridExpand(e, out, m), 2) << name;
+        EXPECT_EQ(m.str(), "zelkor: grid expand: " + name + " (the design file) is " + what + ", not a regular file\n");
+    }
+    EXPECT_EQ(files(), (std::vector<std::string>{"dir", "fifo"}));
+    EXPECT_TRUE(fs::is_empty(path("dir")));
 }
 
 TEST_F(Grid, ARunThatCannotBeginNamesTheFileAndLeavesNothing) {

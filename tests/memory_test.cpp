@@ -167,13 +167,74 @@ TEST(OutOfMemory, TheDialogueEndsWithOneLineInsteadOfAnAbort) {
     EXPECT_GT(outOfMemory, 0);
 }
 
-TEST(OutOfMemory, AStudyRunOfTooManyReplicationsEndsWithOneLine) {
+// Workers' workspaces and the main thread's arrays run out at every room
+// from the least the program starts in: a study run ends complete, or with
+// the one line and exit status 1 and files that --resume completes to the
+// bytes of a run that had room.
+TEST(OutOfMemory, AStudyRunOutOfRoomEndsWithOneLineAndResumes) {
+    const std::string design =
+        "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1\n1,1,3,3,0,0,0,1,1,0,0\n"
+        "2,2,8,8,0,1,0,1,1,0,0\n3,1,200,200,0,1,0,1,1,0,0.3\n";
+    const std::vector<std::string> args = {"grid", "run", "d.csv", "--replications", "200", "--threads", "2",
+                                           "--per-series", "s.csv", "-o", "r.csv"};
+    ScratchDirectory whole;
+    whole.write("d.csv", design);
+    ASSERT_EQ(run(whole, args).status, 0);
+    const std::uint64_t least = startingAddressSpace(whole);
+    ASSERT_GT(least, 0u);
+    std::vector<std::string> resume = args;
+    resume.push_back("--resume");
+    int outOfMemory = 0;
+    // Room for no worker thread, for one, and for both (8 MiB of stack each).
+    for (std::uint64_t limit = least; limit <= least + 24 * kMiB; limit += kMiB) {
+        ScratchDirectory dir;
+        dir.write("d.csv", design);
+        const Finished f = run(dir, args, "", limit);
+        if (f.status != 0) {
+            ++outOfMemory;
+            ASSERT_EQ(f.status, 1) << limit << ": " << f.err;
+            EXPECT_EQ(f.err, kLine) << limit;
+            const Finished resumed = run(dir, resume);
+            ASSERT_EQ(resumed.status, 0) << limit << ": " << resumed.err;
+        }
+        EXPECT_TRUE(dir.read("r.csv") == whole.read("r.csv")) << limit;
+        EXPECT_TRUE(dir.read("s.csv") == whole.read("s.csv")) << limit;
+    }
+    EXPECT_GT(outOfMemory, 0);
+}
+#endif
+
+// A count of replications that cannot fit is refused before anything is
+// written, with the figure and what limits it.
+TEST(MemoryBudget, AStudyRunThatCannotFitIsRefusedWithTheFigure) {
     ScratchDirectory dir;
     dir.write("d.csv", "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1\n1,1,5,5,0,0,0,1,1,0,0\n");
-    const Finished f = run(dir, {"grid", "run", "d.csv", "--replications", "2147483647", "-o", "r.csv"}, "", 1024 * kMiB);
-    EXPECT_EQ(f.status, 1);
-    EXPECT_EQ(f.err, kLine);
+    Finished f = run(dir, {"grid", "run", "d.csv", "--replications", "2147483647", "-o", "r.csv"});
+    EXPECT_EQ(f.status, 2);
+    EXPECT_EQ(f.err.rfind("zelkor: grid run: the run needs at least ", 0), 0u) << f.err;
+    EXPECT_NE(f.err.find(" of memory for its per-series arrays; "), std::string::npos) << f.err;
+#ifndef ZELKOR_SANITIZED
+    f = run(dir, {"grid", "run", "d.csv", "--replications", "100000000", "-o", "r.csv"}, "", 1024 * kMiB);
+    EXPECT_EQ(f.status, 2);
+    EXPECT_EQ(f.err,
+              "zelkor: grid run: the run needs at least 6.0 GiB of memory for its per-series arrays; the "
+              "address-space limit (ulimit -v) is 1 GiB\n");
+#endif
+    f = run(dir, {"grid", "run", "d.csv", "--replications", "100000", "--per-series", "s.csv", "--max-memory", "10M",
+                  "-o", "r.csv"});
+    EXPECT_EQ(f.status, 2);
+    EXPECT_EQ(f.err,
+              "zelkor: grid run: the run needs at least 79.4 MiB of memory for its per-series arrays; "
+              "--max-memory is 10 MiB\n");
+    f = run(dir, {"grid", "run", "d.csv", "--replications", "100", "--max-memory", "lots", "-o", "r.csv"});
+    EXPECT_EQ(f.status, 2);
+    EXPECT_NE(f.err.find("'lots' is not a size"), std::string::npos) << f.err;
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{".err", ".in", ".out", "d.csv"}));
+    f = run(dir, {"grid", "run", "d.csv", "--replications", "100", "--max-memory", "10M", "-o", "r.csv"});
+    EXPECT_EQ(f.status, 0) << f.err;
 }
+
+#ifndef ZELKOR_SANITIZED
 
 // Memory runs out halfway through a study: the partial files are left as a
 // kill would leave them, and --resume completes them to the same bytes as

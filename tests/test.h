@@ -197,16 +197,19 @@ struct ProgramRun {
 
 // Runs the built program with args and input on standard input, in
 // `directory` when one is given; standard error is captured, standard
-// output as `mode` says.
+// output as `mode` says.  A `wrapper` (a command found on PATH with its
+// arguments, such as strace) runs the program instead: wrapper... PROGRAM args.
 inline ProgramRun runBinary(const std::vector<std::string>& args, const std::string& input = "",
-                            Stdout mode = Stdout::Capture, const std::string& directory = "") {
+                            Stdout mode = Stdout::Capture, const std::string& directory = "",
+                            const std::vector<std::string>& wrapper = {}) {
     const ScratchDirectory streams;
     const std::string inPath = streams.write("in", input);
     const std::string outPath = streams.write("out", "");
     const std::string errPath = streams.path("err");
-    std::vector<std::string> copies(args);
-    std::string program = ZELKOR_BINARY;
-    std::vector<char*> argv{program.data()};
+    std::vector<std::string> copies(wrapper);
+    copies.push_back(ZELKOR_BINARY);
+    copies.insert(copies.end(), args.begin(), args.end());
+    std::vector<char*> argv;
     for (auto& a : copies) argv.push_back(a.data());
     argv.push_back(nullptr);
 
@@ -228,7 +231,7 @@ inline ProgramRun runBinary(const std::vector<std::string>& args, const std::str
             }
         }
         signal(SIGPIPE, SIG_DFL);
-        execv(argv[0], argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     ProgramRun run;
