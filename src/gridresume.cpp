@@ -87,8 +87,9 @@ public:
         std::string text;
         if (!readBoundedFile(plan_.options.output, kInputFileLimit, text, error)) return false;
         const ResultsReading reading = readResults(text, plan_.statistics);
-        if (reading.error || reading.blocks.size() != plan_.part.size() || reading.blocks.empty() ||
-            reading.blocks.back().end != text.size())
+        const std::size_t end = reading.blocks.empty() ? reading.headerEnd : reading.blocks.back().end;
+        if (reading.error || reading.headerEnd == 0 || reading.blocks.size() != plan_.part.size() ||
+            end != text.size())
             return false;
         for (std::size_t k = 0; k < reading.blocks.size(); ++k)
             if (!belongs(reading.blocks[k], k)) return false;

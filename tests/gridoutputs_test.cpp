@@ -222,3 +222,50 @@ TEST(GridCommit, AKillAtEveryStepResumesToTheSameBytes) {
     }
     EXPECT_GE(kills, 8);
 }
+
+// The states an interrupted commit leaves, made by hand: each is completed
+// without running a condition again; finished files that do not hold the
+// whole run are run afresh instead.
+TEST_F(GridOutputs, AnInterruptedCommitIsCompletedOnlyWhenItsFilesAreWhole) {
+    RunOptions o = options("whole.csv", "whole-s.csv");
+    ASSERT_EQ(run(o), 0);
+    const std::string results = read("whole.csv");
+    const std::string series = read("whole-s.csv");
+    o = options("r.csv", "s.csv");
+    ASSERT_EQ(run(o), 0);
+    const std::string sidecar = read("r.csv.json");
+    o.resume = true;
+    const auto state = [&](bool seriesRenamed, bool sidecarWritten) {
+        for (const char* name : {"r.csv", "r.csv.json", "s.csv", "s.csv.partial", "r.csv.partial.json"})
+            fs::remove(path(name));
+        write("r.csv", results);
+        write(seriesRenamed ? "s.csv" : "s.csv.partial", series);
+        if (sidecarWritten) write("r.csv.json", sidecar);
+        write("r.csv.partial.json", sidecar);
+    };
+    for (const bool seriesRenamed : {false, true}) {
+        for (const bool sidecarWritten : {false, true}) {
+            if (!seriesRenamed && sidecarWritten) continue;
+            state(seriesRenamed, sidecarWritten);
+            ASSERT_EQ(run(o), 0) << err_.str();
+            EXPECT_EQ(ran_, 0);
+            EXPECT_EQ(read("r.csv"), results);
+            EXPECT_EQ(read("s.csv"), series);
+            EXPECT_EQ(read("r.csv.json"), sidecar);
+            EXPECT_EQ(files(), (std::vector<std::string>{"d.csv", "r.csv", "r.csv.json", "s.csv", "whole-s.csv",
+                                                          "whole.csv", "whole.csv.json"}));
+        }
+    }
+    // A results file short of a condition, or a per-series file short of a
+    // series: not this run's commit.
+    state(true, false);
+    write("r.csv", results.substr(0, results.rfind("\n3,1,") + 1));
+    ASSERT_EQ(run(o), 0) << err_.str();
+    EXPECT_EQ(ran_, 3);
+    EXPECT_EQ(read("r.csv"), results);
+    state(true, false);
+    write("s.csv", series.substr(0, series.size() - 10));
+    ASSERT_EQ(run(o), 0) << err_.str();
+    EXPECT_EQ(ran_, 3);
+    EXPECT_EQ(read("s.csv"), series);
+}
