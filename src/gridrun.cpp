@@ -138,6 +138,8 @@ private:
                   const std::string& userPath) {
         if (point_.resuming && keep > 0) {
             std::error_code ec;
+            if (std::filesystem::is_symlink(path, ec))
+                return report(path, "a symbolic link, not the partial file a run writes; remove it");
             std::filesystem::resize_file(path, keep, ec);
             if (ec) return report(path, ec.message());
             return file.open(path, "ab") || report(path, file.error());

@@ -136,6 +136,17 @@ TEST_F(GridOutputs, AnOutputThatIsNoRegularFileIsRefusedBeforeTheRun) {
     fs::create_symlink(path("victim"), path("r.csv.partial"));
     ASSERT_EQ(run(options("r.csv")), 0) << err_.str();
     EXPECT_EQ(read("victim"), "keep\n");
+    // Nor continued through one by --resume.
+    const std::string results = read("r.csv");
+    write("victim", results.substr(0, results.rfind("\n3,1,") + 1));
+    fs::create_symlink(path("victim"), path("w.csv.partial"));
+    write("w.csv.partial.json", read("r.csv.json"));
+    RunOptions o2 = options("w.csv");
+    o2.resume = true;
+    EXPECT_EQ(run(o2), 1);
+    EXPECT_EQ(err_.str(), "zelkor: " + path("w.csv.partial") +
+                              ": a symbolic link, not the partial file a run writes; remove it\n");
+    EXPECT_EQ(read("victim"), results.substr(0, results.rfind("\n3,1,") + 1));
 }
 
 TEST_F(GridOutputs, ASecondRunOnTheSameOutputIsRefusedAtOnce) {
