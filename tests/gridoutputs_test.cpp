@@ -118,7 +118,8 @@ TEST_F(GridOutputs, AnOutputThatIsNoRegularFileIsRefusedBeforeTheRun) {
     fs::create_directory(path("dir"));
     refused(options("dir"), path("dir") + " (the results file) is a directory, not a regular file");
     fs::create_directory_symlink(path("dir"), path("link"));
-    refused(options("link"), path("link") + " (the results file) is a symbolic link to a directory, not a regular file");
+    refused(options("link"),
+            path("link") + " (the results file) is a symbolic link to a directory, not a regular file");
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
     refused(options("r.csv", "fifo"), path("fifo") + " (the per-series file) is a FIFO, not a regular file");
     fs::create_directory(path("r.csv.partial"));
@@ -176,7 +177,8 @@ TEST_F(GridOutputs, ASecondRunOnTheSameOutputIsRefusedAtOnce) {
     // Released: the runs go ahead, and leave no lock file behind.
     ASSERT_EQ(run(options("r.csv", "s.csv")), 0) << err_.str();
     EXPECT_EQ(read("r.csv"), finished);
-    EXPECT_EQ(files(), (std::vector<std::string>{"d.csv", "done.csv", "done.csv.json", "r.csv", "r.csv.json", "s.csv"}));
+    EXPECT_EQ(files(),
+              (std::vector<std::string>{"d.csv", "done.csv", "done.csv.json", "r.csv", "r.csv.json", "s.csv"}));
 
     // Two processes: the program refuses while this one holds the lock.
     const OutputLock first(path("p.csv"));
@@ -218,7 +220,8 @@ TEST(GridCommit, AKillAtEveryStepResumesToTheSameBytes) {
             // Killed before its partial sidecar recorded the command line, a
             // run is begun afresh under the resuming one.
             std::string sidecar = whole.read("r.csv.json");
-            if (!dir.exists("r.csv.partial.json") && !dir.exists("r.csv.json")) sidecar.insert(sidecar.find(" -o r.csv\"") + 9, " --resume");
+            if (!dir.exists("r.csv.partial.json") && !dir.exists("r.csv.json"))
+                sidecar.insert(sidecar.find(" -o r.csv\"") + 9, " --resume");
             const ProgramRun resumed = runBinary(resume, "", Stdout::Capture, dir.directory().string());
             ASSERT_EQ(resumed.status, 0) << at << ": " << resumed.err;
             EXPECT_TRUE(dir.read("r.csv") == whole.read("r.csv")) << at;
