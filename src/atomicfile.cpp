@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 
 #include "messagetext.h"
 
@@ -159,6 +162,26 @@ bool syncDirectoryOf(const std::string& path, std::string& error) {
         error = printableText(path) + " is in place, but its directory could not be flushed to disk (" +
                 std::strerror(syncError) + "): it may not survive a crash";
     return synced;
+}
+
+int removeStaleTemporaries(const std::string& target) {
+    const std::string stem = temporaryStem(target);
+    const std::size_t slash = stem.rfind('/');
+    const std::string directory = directoryOf(target);
+    const std::string prefix = slash == std::string::npos ? stem : stem.substr(slash + 1);
+    std::error_code ec;
+    int removed = 0;
+    for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != prefix.size() + kRandomLetters || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const bool letters = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+        std::error_code kindError;
+        if (letters && it->symlink_status(kindError).type() == std::filesystem::file_type::regular &&
+            ::unlink(it->path().c_str()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 bool finishFile(const std::string& from, const std::string& to, std::string& error) {

@@ -22,7 +22,8 @@
 // - Destroying a PendingFile that was not committed removes its temporary
 //   (every early return and exception path leaves nothing behind);
 //   discard() does the same at once.  A process killed by SIGKILL leaves
-//   its TARGET.tmp-XXXXXX behind: nothing else can.
+//   its TARGET.tmp-XXXXXX behind: nothing else can; the next holder of the
+//   target's lock removes it (removeStaleTemporaries).
 // - writeFileAtomically(target, text, error) is the above in one call: a
 //   failed write leaves neither a temporary nor a changed target.
 // - finishFile(from, to, error) finishes a file that was written under a
@@ -74,3 +75,9 @@ bool finishFile(const std::string& from, const std::string& to, std::string& err
 bool syncFile(const std::string& path, std::string& error);
 
 bool syncDirectoryOf(const std::string& path, std::string& error);
+
+// Removes the temporaries TARGET.tmp-XXXXXX (regular files only) that a
+// process killed while writing target left behind; the number removed.
+// Only for a caller that holds the lock that makes it target's one writer
+// (outputlock.h): another writer's temporary looks just the same.
+int removeStaleTemporaries(const std::string& target);

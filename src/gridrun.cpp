@@ -251,6 +251,12 @@ int gridRun(const RunOptions& options, const ConditionRunner& runner, std::ostre
     // the same output is refused instead of writing into this one's files.
     RunLocks locks;
     if (const int status = lockOutputs(plan, locks, err)) return status;
+    // The lock makes this run the sidecars' one writer: a temporary of
+    // theirs can only be left by a run that was killed.
+    if (locks.results->held()) {
+        removeStaleTemporaries(plan.sidecarPath);
+        removeStaleTemporaries(plan.partialSidecarPath);
+    }
     ResumePoint point;
     if (const int status = findResumePoint(plan, point, err)) return status;
     if (point.complete) return 0;

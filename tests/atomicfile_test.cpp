@@ -130,3 +130,25 @@ TEST(AtomicFile, FinishesAFileWrittenUnderItsOwnName) {
     EXPECT_TRUE(syncDirectoryOf(dir.path("r.csv"), error));
     EXPECT_TRUE(syncFile(dir.path("r.csv"), error));
 }
+
+TEST(AtomicFile, StaleTemporariesOfATargetAreRemoved) {
+    const ScratchDirectory dir;
+    const std::string target = dir.path("r.csv.json");
+    for (const char* name : {"r.csv.json.tmp-Ab3dE9", "r.csv.json.tmp-000000", "r.csv.json", "r.csv.json.tmp-abc",
+                             "r.csv.json.tmp-abcdefg", "r.csv.json.tmp-ab_def", "x.csv.json.tmp-Ab3dE9"})
+        dir.write(name, "x");
+    std::filesystem::create_directory(dir.path("r.csv.json.tmp-Dir123"));
+    EXPECT_EQ(removeStaleTemporaries(target), 2);
+    EXPECT_EQ(dir.files(), (std::vector<std::string>{"r.csv.json", "r.csv.json.tmp-Dir123", "r.csv.json.tmp-ab_def",
+                                                     "r.csv.json.tmp-abc", "r.csv.json.tmp-abcdefg",
+                                                     "x.csv.json.tmp-Ab3dE9"}));
+    // A temporary of a target too long for the suffix has a shortened stem.
+    const std::string longTarget = dir.path(std::string(250, 'n'));
+    std::string error;
+    std::optional<PendingFile> pending = PendingFile::beside(longTarget, error);
+    ASSERT_TRUE(pending) << error;
+    const std::string left = pending->path();
+    EXPECT_EQ(removeStaleTemporaries(longTarget), 1);
+    EXPECT_FALSE(std::filesystem::exists(left));
+    pending.reset();
+}
