@@ -5,7 +5,7 @@
 #include <map>
 #include <optional>
 
-#include "plotscript.h"
+#include "messagetext.h"
 
 namespace plot {
 
@@ -20,6 +20,7 @@ struct Conditions {
     std::vector<std::vector<double>> values;   // per condition: its factors' values
     std::vector<std::optional<int>> ids;       // per condition: its condition_id, when the table has it
     std::vector<std::size_t> ofRow;            // per row: its condition
+    std::vector<std::vector<double>> distinct;  // per factor: its values, ascending
 };
 
 Conditions conditionsOf(const ResultsTable& table) {
@@ -44,49 +45,175 @@ Conditions conditionsOf(const ResultsTable& table) {
         }
         c.ofRow.push_back(it->second);
     }
+    for (std::size_t f = 0; f < c.factors.size(); ++f) {
+        std::vector<double> values;
+        for (const auto& v : c.values) values.push_back(v[f]);
+        c.distinct.push_back(distinctValues(values));
+    }
     return c;
 }
 
-// Each condition's label from the factors that vary; the rest make notes.
-void labelConditions(DistributionFigure& figure, const Conditions& c) {
-    std::vector<std::string> names;
-    std::vector<std::vector<double>> distinct(c.factors.size());
-    std::vector<std::size_t> varying;
-    std::vector<std::size_t> fixed;
-    for (std::size_t f = 0; f < c.factors.size(); ++f) {
-        names.emplace_back(columnName(c.factors[f]));
-        std::vector<double> values;
-        for (const auto& v : c.values) values.push_back(v[f]);
-        distinct[f] = distinctValues(values);
-        (distinct[f].size() > 1 ? varying : fixed).push_back(f);
-    }
-    for (std::size_t k = 0; k < c.values.size(); ++k) {
-        std::vector<std::string> parts;
-        for (const std::size_t f : varying) parts.push_back(assignment(names[f], c.values[k][f]));
-        std::string label = join(parts, ", ");
-        if (label.empty()) label = "condition " + (c.ids[k] ? std::to_string(*c.ids[k]) : std::to_string(k + 1));
-        figure.conditions.push_back(label);
-    }
-    // Repeated design values: tell the rows apart by their condition.
-    for (std::size_t k = 0; k < figure.conditions.size(); ++k) {
-        const auto n = std::count(figure.conditions.begin(), figure.conditions.end(), figure.conditions[k]);
-        if (n > 1 && c.ids[k]) figure.conditions[k] += " (condition " + std::to_string(*c.ids[k]) + ")";
-    }
-    figure.notes = fixedFactorLines(names, distinct, fixed);
+// A side of the panel grid: nothing, the statistic, or a factor.
+struct Side {
+    enum Kind { None, ByStatistic, ByFactor } kind = None;
+    std::size_t factor = 0;  // index into Conditions::factors
+};
+
+std::string sideChoices(const Conditions& c) {
+    std::vector<std::string> names = {"statistic"};
+    for (std::size_t f = 0; f < c.factors.size(); ++f)
+        if (c.distinct[f].size() > 1) names.emplace_back(columnName(c.factors[f]));
+    return join(names, ", ");
 }
 
-// One box per row, in the panel of its statistic.
-void fillPanels(DistributionFigure& figure, const ResultsTable& table, const Conditions& c) {
-    std::map<std::string, std::size_t> panelOf;
+Side sideOf(const ResultsTable& table, const Conditions& c, const std::string& name, const char* option) {
+    if (name.empty()) return {};
+    if (name == "statistic") return {Side::ByStatistic, 0};
+    const std::optional<ResultColumn> column = factorNamed(name);
+    for (std::size_t f = 0; column && f < c.factors.size(); ++f)
+        if (c.factors[f] == *column) return {Side::ByFactor, f};
+    throw InputError(table.name + ": unknown " + option + " " + quotedExcerpt(name) + "; choose one of " +
+                     sideChoices(c));
+}
+
+// The statistics of the panels, in order.
+std::vector<std::string> statisticsOf(const ResultsTable& table, const DistributionRequest& request) {
+    std::vector<std::string> inFile;
+    for (const ResultRow& row : table.rows)
+        if (std::find(inFile.begin(), inFile.end(), row.statistic) == inFile.end()) inFile.push_back(row.statistic);
+    const std::vector<std::string> chosen = chosenStatistics(request.statistics, false, table.name);
+    for (const std::string& name : chosen)
+        if (std::find(inFile.begin(), inFile.end(), name) == inFile.end())
+            throw InputError(table.name + ": no " + name + " row for --statistics");
+    return chosen.empty() ? inFile : chosen;
+}
+
+// The grid: which side is what, and how each condition finds its box row.
+struct Layout {
+    Side rows, columns;
+    bool wrap = false;                  // neither named: the statistics' panels wrap, three to a row
+    std::vector<std::size_t> inner;     // factors that vary within a panel: they label the box rows
+    std::vector<std::size_t> fixed;     // factors with one value
+    std::vector<int> lineOf;            // per condition: its box row
+};
+
+Layout layoutOf(const ResultsTable& table, const Conditions& c, const DistributionRequest& request,
+                std::size_t statistics) {
+    Layout l;
+    l.rows = sideOf(table, c, request.rows, "--rows");
+    l.columns = sideOf(table, c, request.columns, "--columns");
+    if (l.rows.kind != Side::None && l.rows.kind == l.columns.kind && l.rows.factor == l.columns.factor)
+        throw InputError(table.name + ": --rows and --columns both name " + request.rows);
+    l.wrap = l.rows.kind == Side::None && l.columns.kind == Side::None;
+    if (!l.wrap && l.rows.kind == Side::None && l.columns.kind == Side::ByFactor) l.rows.kind = Side::ByStatistic;
+    if (!l.wrap && l.columns.kind == Side::None && l.rows.kind == Side::ByFactor) l.columns.kind = Side::ByStatistic;
+    if (l.rows.kind == Side::ByFactor && l.columns.kind == Side::ByFactor && statistics > 1)
+        throw InputError(table.name + ": --rows and --columns both name design columns, which leaves " +
+                         std::to_string(statistics) +
+                         " statistics to place; choose one with --statistics, or name statistic in --rows or "
+                         "--columns");
+    for (std::size_t f = 0; f < c.factors.size(); ++f) {
+        const bool side = (l.rows.kind == Side::ByFactor && l.rows.factor == f) ||
+                          (l.columns.kind == Side::ByFactor && l.columns.factor == f);
+        if (c.distinct[f].size() <= 1)
+            l.fixed.push_back(f);
+        else if (!side)
+            l.inner.push_back(f);
+    }
+    return l;
+}
+
+std::vector<double> valuesAt(const std::vector<double>& values, const std::vector<std::size_t>& which) {
+    std::vector<double> out;
+    for (const std::size_t f : which) out.push_back(values[f]);
+    return out;
+}
+
+// One box row per set of inner values, in the order of first appearance; a
+// repeated condition (the same design values in one cell) gets a row of its
+// own, named by its condition.
+void labelLines(DistributionFigure& figure, Layout& l, const Conditions& c, const std::vector<std::string>& labels) {
+    std::vector<std::size_t> cellFactors;
+    if (l.rows.kind == Side::ByFactor) cellFactors.push_back(l.rows.factor);
+    if (l.columns.kind == Side::ByFactor) cellFactors.push_back(l.columns.factor);
+    std::map<std::vector<double>, int, KeyLess> copies;  // cell and inner values -> conditions so far
+    std::map<std::vector<double>, int, KeyLess> lines;   // inner values and copy -> box row
+    std::vector<std::vector<std::size_t>> members;
+    std::vector<int> copyOf;
+    for (std::size_t k = 0; k < c.values.size(); ++k) {
+        std::vector<double> inner = valuesAt(c.values[k], l.inner);
+        std::vector<double> cell = valuesAt(c.values[k], cellFactors);
+        cell.insert(cell.end(), inner.begin(), inner.end());
+        const int copy = copies[cell]++;
+        inner.push_back(copy);
+        const auto [it, added] = lines.emplace(inner, static_cast<int>(lines.size()));
+        if (added) {
+            std::vector<std::string> parts;
+            for (const std::size_t f : l.inner) parts.push_back(assignment(labels[f], c.values[k][f]));
+            figure.conditions.push_back(join(parts, ", "));
+            members.emplace_back();
+            copyOf.push_back(copy);
+        }
+        members[static_cast<std::size_t>(it->second)].push_back(k);
+        l.lineOf.push_back(it->second);
+    }
+    const bool repeats = std::any_of(copyOf.begin(), copyOf.end(), [](int n) { return n > 0; });
+    for (std::size_t line = 0; line < figure.conditions.size(); ++line) {
+        std::string& label = figure.conditions[line];
+        const std::size_t k = members[line].front();
+        const std::string name = "condition " + (c.ids[k] ? std::to_string(*c.ids[k]) : std::to_string(k + 1));
+        if (members[line].size() == 1 && (label.empty() || repeats))
+            label += label.empty() ? name : " (" + name + ")";
+        else if (repeats)
+            label += " (copy " + std::to_string(copyOf[line] + 1) + ")";
+        else if (label.empty())
+            label = "each condition";
+    }
+}
+
+// The index of a value along a side, and its part of a panel title.
+int indexAlong(const Side& side, const Conditions& c, std::size_t condition, int statistic) {
+    if (side.kind == Side::ByStatistic) return statistic;
+    if (side.kind == Side::None) return 0;
+    const auto& values = c.distinct[side.factor];
+    const double v = c.values[condition][side.factor];
+    return static_cast<int>(std::find_if(values.begin(), values.end(), [v](double x) { return sameValue(x, v); }) -
+                            values.begin());
+}
+
+int extent(const Side& side, const Conditions& c, std::size_t statistics) {
+    if (side.kind == Side::ByStatistic) return static_cast<int>(statistics);
+    if (side.kind == Side::None) return 1;
+    return static_cast<int>(c.distinct[side.factor].size());
+}
+
+// One box per row, in the panel of its statistic and cell.
+void fillPanels(DistributionFigure& figure, const ResultsTable& table, const Conditions& c, const Layout& l,
+                const std::vector<std::string>& statistics, const std::vector<std::string>& labels) {
+    std::map<std::pair<int, int>, std::size_t> panelAt;
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         const ResultRow& row = table.rows[r];
-        const auto [it, added] = panelOf.emplace(row.statistic, figure.panels.size());
-        if (added) figure.panels.push_back({row.statistic, {}, {}});
+        const auto st = std::find(statistics.begin(), statistics.end(), row.statistic);
+        if (st == statistics.end()) continue;
+        const int s = static_cast<int>(st - statistics.begin());
+        const std::size_t k = c.ofRow[r];
+        const std::pair<int, int> cell =
+            l.wrap ? std::pair<int, int>{s / 3, s % 3}
+                   : std::pair<int, int>{indexAlong(l.rows, c, k, s), indexAlong(l.columns, c, k, s)};
+        const auto [it, added] = panelAt.emplace(cell, figure.panels.size());
+        if (added) {
+            std::vector<std::string> parts;
+            if (statistics.size() > 1) parts.push_back(row.statistic);
+            for (const Side& side : {l.rows, l.columns})
+                if (side.kind == Side::ByFactor)
+                    parts.push_back(assignment(labels[side.factor], c.values[k][side.factor]));
+            figure.panels.push_back({row.statistic, join(parts, ", "), cell.first, cell.second, {}, {}, 1.0});
+        }
         DistributionPanel& panel = figure.panels[it->second];
-        const int box = static_cast<int>(c.ofRow[r]);
+        const int box = l.lineOf[k];
         if (std::find(panel.rows.begin(), panel.rows.end(), box) != panel.rows.end())
             throw InputError(table.name + ":" + std::to_string(table.lines[r]) + ": a second " + row.statistic +
-                             " row for " + figure.conditions[c.ofRow[r]]);
+                             " row for " + figure.conditions[static_cast<std::size_t>(box)]);
         Spread spread;
         for (int i = 0; i < 5; ++i) spread.q[i] = row.quantiles[static_cast<std::size_t>(i)];
         spread.mean = row.mean;
@@ -95,22 +222,55 @@ void fillPanels(DistributionFigure& figure, const ResultsTable& table, const Con
         panel.rows.push_back(box);
         panel.spreads.push_back(spread);
     }
+    std::sort(figure.panels.begin(), figure.panels.end(), [](const DistributionPanel& a, const DistributionPanel& b) {
+        return std::pair(a.row, a.column) < std::pair(b.row, b.column);
+    });
+    for (auto& panel : figure.panels) {
+        double largest = 0.0;
+        for (const auto& spread : panel.spreads)
+            for (const double v : {spread.q[0], spread.q[4], spread.mean})
+                if (std::isfinite(v)) largest = std::max(largest, std::fabs(v));
+        panel.scale = valueScale(largest);
+    }
 }
 
 }  // namespace
 
-DistributionFigure buildDistributionFigure(const ResultsTable& table) {
+DistributionFigure buildDistributionFigure(const ResultsTable& table, const DistributionRequest& request) {
     requireColumn(table, ResultColumn::Statistic, "the statistic of each row");
     requireColumn(table, ResultColumn::Mean, "the mean of each statistic");
     for (const ResultColumn q : kQuantiles) requireColumn(table, q, "the quantiles of each statistic");
     if (table.rows.empty()) throw InputError(table.name + ": no result rows below the header");
 
     const Conditions conditions = conditionsOf(table);
-    DistributionFigure figure;
-    labelConditions(figure, conditions);
-    fillPanels(figure, table, conditions);
+    const std::vector<std::string> statistics = statisticsOf(table, request);
+    Layout layout = layoutOf(table, conditions, request, statistics.size());
+    std::vector<std::string> labels;
+    for (const ResultColumn f : conditions.factors) labels.push_back(factorLabel(f, request.greek));
 
-    figure.title = "Distribution of each statistic per condition";
+    DistributionFigure figure;
+    labelLines(figure, layout, conditions, labels);
+    if (static_cast<int>(figure.conditions.size()) > kMostBoxRows) {
+        std::string advice = "spread them over a grid with --rows and --columns (" + sideChoices(conditions) + ")";
+        throw InputError(table.name + ": each panel would hold " + std::to_string(figure.conditions.size()) +
+                         " rows of boxes, more than the " + std::to_string(kMostBoxRows) +
+                         " that print legibly; " + advice);
+    }
+    fillPanels(figure, table, conditions, layout, statistics, labels);
+    if (layout.wrap) {
+        const int panels = static_cast<int>(statistics.size());
+        figure.columns = std::min(panels, 3);
+        figure.rows = (panels + figure.columns - 1) / figure.columns;
+    } else {
+        figure.rows = extent(layout.rows, conditions, statistics.size());
+        figure.columns = extent(layout.columns, conditions, statistics.size());
+    }
+
+    figure.title = request.title.empty()
+                       ? (statistics.size() == 1 ? "Distribution of " + statistics.front() + " per condition"
+                                                 : "Distribution of each statistic per condition")
+                       : request.title;
+    figure.notes = fixedFactorLines(labels, conditions.distinct, layout.fixed);
     std::vector<std::string> about;
     std::vector<std::size_t> all(table.rows.size());
     for (std::size_t r = 0; r < all.size(); ++r) all[r] = r;
@@ -118,143 +278,7 @@ DistributionFigure buildDistributionFigure(const ResultsTable& table) {
     if (!series.empty()) about.push_back(series);
     if (figure.nonFinite) about.push_back("values that are NA, NaN or infinite are not drawn");
     if (!about.empty()) figure.notes.push_back(join(about, "; "));
-
-    const int panels = static_cast<int>(figure.panels.size());
-    figure.columns = std::min(panels, 3);
-    figure.rows = (panels + figure.columns - 1) / figure.columns;
     return figure;
-}
-
-// ---- Script ------------------------------------------------------------------
-
-namespace {
-
-Frame distributionFrame(const DistributionFigure& figure, bool png, const std::vector<std::string>& heading,
-                        ImageFormat format) {
-    const int conditions = static_cast<int>(figure.conditions.size());
-    const int pitch = conditions > 40 ? 14 : (png ? 20 : 24);
-    std::size_t longest = 0;
-    for (const auto& label : figure.conditions) longest = std::max(longest, label.size());
-    Frame frame{};
-    frame.left = 30 + static_cast<int>(longest) * (png ? 7 : 8);
-    frame.right = 30;
-    frame.top = 50 + (png ? 20 : 27) * static_cast<int>(figure.notes.size()) + 25;
-    frame.bottom = png ? 75 : 90;
-    frame.panelWidth = png ? 260 : 300;
-    frame.panelHeight = std::max(100, conditions * pitch + 10);
-    frame.gapX = 35;
-    frame.gapY = png ? 75 : 85;
-    // Wide enough for the heading, and for the legend on one line.
-    widenFor(frame, figure.rows, figure.columns, heading, format, png ? 840 : 1000);
-    return frame;
-}
-
-// Data: one block per statistic: row, q0, q25, q50, q75, q100, mean.
-void dataBlocks(std::ostringstream& s, const DistributionFigure& figure) {
-    for (std::size_t p = 0; p < figure.panels.size(); ++p) {
-        const auto& panel = figure.panels[p];
-        s << "$d" << p + 1 << " << EOD\n";
-        for (std::size_t i = 0; i < panel.rows.size(); ++i) {
-            s << panel.rows[i] + 1;
-            for (const double q : panel.spreads[i].q) s << ' ' << scriptNumber(q);
-            s << ' ' << scriptNumber(panel.spreads[i].mean) << '\n';
-        }
-        s << "EOD\n";
-    }
-    s << "$none << EOD\nNaN NaN NaN NaN NaN NaN NaN\nEOD\n";
-}
-
-void styles(std::ostringstream& s, bool png, int conditions) {
-    s << "set style line 1 lc rgb '#333333' lw 1.2\n";            // whiskers
-    s << "set style line 2 lc rgb '#0072B2' lw 1.2\n";            // box border
-    s << "set style line 3 lc rgb '#08306b' lw 3\n";              // median
-    s << "set style line 4 lc rgb '#D55E00' pt 13 ps " << (png ? "1.0" : "0.75") << '\n';  // mean
-    s << "set errorbars 0.6\n";
-    s << "set yrange [" << scriptNumber(conditions + 0.7) << ':' << "0.3]\n";
-    s << "set grid xtics ytics lc rgb '#d8d8d8' lw 1 dt 1\n";
-    s << "set border lc rgb '#444444'\n";
-    s << "set tics nomirror\n";
-    s << "set offsets 0, 0, 0, 0\n";
-}
-
-// Whiskers, box, median bar and mean marker of every row of a block:
-// row, q0, q25, q50, q75, q100, mean.
-std::string boxRows(const std::string& data, bool titles) {
-    const auto title = [&](const char* text) {
-        return titles ? " title " + gnuplotString(text) : std::string(" notitle");
-    };
-    return data + " using 4:1:2:6 with xerrorbars ls 1 pt -1" + title("smallest to largest") + ", \\\n     " + data +
-           " using 4:1:3:5:($1-0.3):($1+0.3) with boxxyerror fs solid 0.35 border lc rgb '#0072B2' "
-           "lc rgb '#56B4E9'" +
-           title("25 % to 75 %") + ", \\\n     " + data + " using 4:($1-0.3):(0):(0.6) with vectors nohead ls 3" +
-           title("median") + ", \\\n     " + data + " using 7:1 with points ls 4" + title("mean");
-}
-
-// The value axis of a panel: everything finite, with a little room.
-void valueAxis(std::ostringstream& s, const DistributionPanel& panel, bool png) {
-    double lo = INFINITY;
-    double hi = -INFINITY;
-    for (const auto& spread : panel.spreads) {
-        for (const double v : spread.q)
-            if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
-        if (std::isfinite(spread.mean)) lo = std::min(lo, spread.mean), hi = std::max(hi, spread.mean);
-    }
-    if (!(lo <= hi)) lo = -1.0, hi = 1.0;
-    const double pad = hi > lo ? 0.05 * (hi - lo) : std::max(0.5, 0.1 * std::fabs(lo));
-    s << "set xrange [" << scriptNumber(lo - pad) << ':' << scriptNumber(hi + pad) << "]\n";
-    s << "set xtics " << scriptNumber(ticStep(hi - lo + 2 * pad, png ? 4 : 5)) << '\n';
-}
-
-void panelPlots(std::ostringstream& s, const DistributionFigure& figure, const Frame& frame, const Canvas& canvas,
-                bool png) {
-    const int conditions = static_cast<int>(figure.conditions.size());
-    const int panelCount = static_cast<int>(figure.panels.size());
-    for (int p = 0; p < panelCount; ++p) {
-        const auto& panel = figure.panels[static_cast<std::size_t>(p)];
-        s << "# " << panel.statistic << '\n';
-        s << "set title " << gnuplotString(panel.statistic) << '\n';
-        valueAxis(s, panel, png);
-        s << "set ytics (";
-        for (int c = 0; c < conditions; ++c) {
-            if (c > 0) s << ", ";
-            s << gnuplotString(p % figure.columns == 0 ? figure.conditions[static_cast<std::size_t>(c)] : "") << ' '
-              << c + 1;
-        }
-        s << ")\n";
-        s << "unset key\n";
-        placePanel(s, frame, canvas, p / figure.columns, p % figure.columns);
-        s << "plot " << boxRows("$d" + std::to_string(p + 1), false) << '\n';
-    }
-}
-
-}  // namespace
-
-std::string distributionScript(const DistributionFigure& figure, ImageFormat format,
-                               const std::string& picturePath) {
-    const bool png = format == ImageFormat::Png;
-    std::vector<std::string> heading = {figure.title};
-    heading.insert(heading.end(), figure.notes.begin(), figure.notes.end());
-    const Frame frame = distributionFrame(figure, png, heading, format);
-    const Canvas canvas = canvasOf(frame, figure.rows, figure.columns);
-
-    std::ostringstream s;
-    s << "# Five quantiles and the mean of every statistic per condition\n";
-    terminalLines(s, format, canvas, picturePath);
-    dataBlocks(s, figure);
-    styles(s, png, static_cast<int>(figure.conditions.size()));
-    multiplotStart(s, heading, format);
-    panelPlots(s, figure, frame, canvas, png);
-
-    // The legend, centred in the strip below the panels, drawn by a plot of
-    // its own that shows nothing else.
-    const int legendWidth = canvas.width - 40;
-    const Frame strip{(canvas.width - legendWidth) / 2, 0, canvas.height - 32, 0, legendWidth, 28, 0, 0};
-    placePanel(s, strip, canvas, 0, 0);
-    s << "unset title\nunset border\nunset tics\nunset grid\nset xrange [0:1]\nset yrange [0:1]\n";
-    s << "set key center center horizontal maxrows 1 Left reverse samplen 2\n";
-    s << "plot " << boxRows("$none", true) << '\n';
-    s << "unset multiplot\n";
-    return s.str();
 }
 
 }  // namespace plot

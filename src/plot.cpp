@@ -1,9 +1,12 @@
 #include "plot.h"
 
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 
-#include "distributionfigure.h"
 #include "boundedread.h"
+#include "distributionfigure.h"
+#include "messagetext.h"
 #include "powerfigure.h"
 #include "sidecar.h"
 
@@ -16,7 +19,7 @@ using plot::InputError;
 std::optional<ImageFormat> outputFormat(const std::string& output, const std::string& prefix, std::ostream& err) {
     const std::optional<ImageFormat> format = plot::imageFormatOf(output);
     if (!format) {
-        err << prefix << output << ": cannot tell the picture format; name the output file .svg or .png\n";
+        err << prefix << printableText(output) << ": cannot tell the picture format; name the output file .svg or .png\n";
         return std::nullopt;
     }
     if (output.find_first_of("\r\n") != std::string::npos) {
@@ -34,6 +37,34 @@ ResultsTable readTable(const std::string& path) {
     ResultsTable table;
     if (!readResultsTable(text, path, table, error)) throw InputError(error);
     return table;
+}
+
+// A whole number of pixels from text, within 1 .. 20000.
+bool readPixels(std::string_view text, int& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && value >= 1 && value <= 20000;
+}
+
+// The look the options ask for.
+plot::Look lookOf(const PlotCommonOptions& options) {
+    plot::Look look;
+    if (!options.size.empty()) {
+        const std::size_t x = options.size.find_first_of("xX");
+        if (x == std::string::npos || !readPixels(std::string_view(options.size).substr(0, x), look.width) ||
+            !readPixels(std::string_view(options.size).substr(x + 1), look.height))
+            throw InputError("--size " + quotedExcerpt(options.size) +
+                             " is not WIDTHxHEIGHT in pixels (for example 1600x1000, each 1 to 20000)");
+    }
+    if (options.fontSize != 0 && (options.fontSize < 4 || options.fontSize > 72))
+        throw InputError("--font-size " + std::to_string(options.fontSize) + " is not from 4 to 72 points");
+    look.fontSize = options.fontSize;
+    if (!(options.timeout > 0.0 && options.timeout <= 86400.0))
+        throw InputError("--timeout must be more than 0 and at most 86400 seconds");
+    return look;
+}
+
+std::chrono::milliseconds timeLimitOf(const PlotCommonOptions& options) {
+    return std::chrono::milliseconds(static_cast<long long>(std::ceil(options.timeout * 1000.0)));
 }
 
 // The alpha the results were run with, from their sidecar, or else the one
@@ -63,16 +94,25 @@ int plotPower(const PlotPowerOptions& options, std::ostream& err) {
     const std::optional<ImageFormat> format = outputFormat(options.output, prefix, err);
     if (!format) return 2;
     plot::PowerFigure figure;
+    plot::Look look;
     try {
+        look = lookOf(options);
         const double alpha = runAlpha(options);
-        figure = plot::buildPowerFigure(readTable(options.results), {options.x, options.facet, alpha});
+        figure = plot::buildPowerFigure(readTable(options.results),
+                                        {options.x, options.facet, alpha, options.rows, options.columns,
+                                         options.statistics, options.greek, options.title});
+        const std::string problem = plot::powerFitProblem(figure, *format, look);
+        if (!problem.empty())
+            throw InputError((options.size.empty() ? "the figure needs " : "--size " + options.size + " leaves ") +
+                             problem + "; give a larger --size or a smaller --font-size");
     } catch (const InputError& e) {
-        err << prefix << e.what() << '\n';
+        err << prefix << printableText(e.what()) << '\n';
         return 2;
     }
     return plot::renderWithGnuplot(
         options.gnuplot, options.output,
-        [&](const std::string& path) { return plot::powerScript(figure, *format, path); }, err, prefix);
+        [&](const std::string& path) { return plot::powerScript(figure, *format, path, look); }, err, prefix,
+        timeLimitOf(options));
 }
 
 int plotDistribution(const PlotDistributionOptions& options, std::ostream& err) {
@@ -80,13 +120,25 @@ int plotDistribution(const PlotDistributionOptions& options, std::ostream& err) 
     const std::optional<ImageFormat> format = outputFormat(options.output, prefix, err);
     if (!format) return 2;
     plot::DistributionFigure figure;
+    plot::Look look;
     try {
-        figure = plot::buildDistributionFigure(readTable(options.results));
+        look = lookOf(options);
+        figure = plot::buildDistributionFigure(
+            readTable(options.results),
+            {options.rows, options.columns, options.statistics, options.greek, options.title});
+        const std::string problem = plot::distributionFitProblem(figure, *format, look);
+        if (!problem.empty())
+            throw InputError(options.results + ": " +
+                             (options.size.empty() ? "the figure needs " : "--size " + options.size + " leaves ") +
+                             problem +
+                             "; spread the panels with --rows and --columns, choose fewer with --statistics, "
+                             "or give --size");
     } catch (const InputError& e) {
-        err << prefix << e.what() << '\n';
+        err << prefix << printableText(e.what()) << '\n';
         return 2;
     }
     return plot::renderWithGnuplot(
         options.gnuplot, options.output,
-        [&](const std::string& path) { return plot::distributionScript(figure, *format, path); }, err, prefix);
+        [&](const std::string& path) { return plot::distributionScript(figure, *format, path, look); }, err, prefix,
+        timeLimitOf(options));
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "messagetext.h"
 #include "numbertext.h"
 
 namespace plot {
@@ -18,9 +19,69 @@ const std::vector<ResultColumn>& factorColumns() {
 
 const char* columnName(ResultColumn column) { return resultColumn(column).name; }
 
-std::string factorTitle(ResultColumn column) {
-    const TableColumn<ResultRow>& c = resultColumn(column);
-    return std::string(c.title) + (column == ResultColumn::Option ? "" : std::string(" (") + c.name + ")");
+namespace {
+
+struct FactorNames {
+    ResultColumn column;
+    const char* label;  // in a panel title or a note
+    const char* title;  // on an axis
+    const char* greek;  // its letter in the model, UTF-8; empty when it has none
+};
+
+constexpr FactorNames kFactorNames[] = {
+    {ResultColumn::Option, "option", "Option", ""},
+    {ResultColumn::NA, "N_A", "N_A (length of phase A)", ""},
+    {ResultColumn::NB, "N_B", "N_B (length of phase B)", ""},
+    {ResultColumn::Trend, "baseline trend", "Baseline trend", "\xCE\xB2\xE2\x82\x81"},  // beta 1
+    {ResultColumn::Level, "level change", "Level change", "\xCE\xB2\xE2\x82\x82"},      // beta 2
+    {ResultColumn::Slope, "slope change", "Slope change", "\xCE\xB2\xE2\x82\x83"},      // beta 3
+    {ResultColumn::SdA, "SD of A", "SD of A", ""},
+    {ResultColumn::SdB, "SD of B", "SD of B", ""},
+    {ResultColumn::Ar1, "AR(1)", "AR(1)", "\xCF\x86"},  // phi
+    {ResultColumn::Ma1, "MA(1)", "MA(1)", "\xCE\xB8"},  // theta
+};
+
+const FactorNames& namesOf(ResultColumn column) {
+    for (const FactorNames& n : kFactorNames)
+        if (n.column == column) return n;
+    return kFactorNames[0];
+}
+
+std::string withLetter(const char* text, const FactorNames& n, bool greek) {
+    return greek && *n.greek != '\0' ? std::string(text) + " " + n.greek : std::string(text);
+}
+
+}  // namespace
+
+std::string factorLabel(ResultColumn column, bool greek) {
+    const FactorNames& n = namesOf(column);
+    return withLetter(n.label, n, greek);
+}
+
+std::string factorTitle(ResultColumn column, bool greek) {
+    const FactorNames& n = namesOf(column);
+    return withLetter(n.title, n, greek);
+}
+
+std::vector<std::string> chosenStatistics(const std::vector<std::string>& names, bool needTest,
+                                          const std::string& file) {
+    std::vector<std::string> known;
+    for (const StatisticInfo& info : allStatistics())
+        if (!needTest || info.hasTest) known.emplace_back(info.label);
+    std::vector<std::string> chosen;
+    for (const std::string& name : names) {
+        const std::optional<Statistic> s = statisticNamed(name);
+        if (!s)
+            throw InputError(file + ": unknown statistic " + quotedExcerpt(name) + " in --statistics; choose from " +
+                             join(known, ", "));
+        if (needTest && !statisticInfo(*s).hasTest)
+            throw InputError(file + ": " + name + " in --statistics has no test, so no share of p < alpha; choose from " +
+                             join(known, ", "));
+        if (std::find(chosen.begin(), chosen.end(), name) != chosen.end())
+            throw InputError(file + ": " + name + " is named twice in --statistics");
+        chosen.push_back(name);
+    }
+    return chosen;
 }
 
 std::optional<ResultColumn> factorNamed(const std::string& name) {

@@ -23,8 +23,21 @@ const std::vector<ResultColumn>& factorColumns();
 
 const char* columnName(ResultColumn column);
 
-// "A phase length (n_a)" for n_a.
-std::string factorTitle(ResultColumn column);
+// How a picture names a factor: "N_A", "baseline trend", "level change",
+// "slope change", "SD of A", "SD of B", "AR(1)", "MA(1)", followed by its
+// Greek letter (beta 1 to 3, phi, theta) when greek is set: "level change
+// β₂".
+std::string factorLabel(ResultColumn column, bool greek);
+
+// The axis title of a factor: the label with a capital and, for the phase
+// lengths, what they are: "N_A (length of phase A)", "Level change β₂".
+std::string factorTitle(ResultColumn column, bool greek);
+
+// The statistics --statistics names, in its order: each a label of
+// statistic.h, once; with needTest, each one with a test.  InputError
+// naming the file otherwise.
+std::vector<std::string> chosenStatistics(const std::vector<std::string>& names, bool needTest,
+                                          const std::string& file);
 
 // The factor of that name; none for other names.
 std::optional<ResultColumn> factorNamed(const std::string& name);

@@ -160,12 +160,14 @@ TEST(ResultsTable, FactorsPrintAsTheShortestFloatText) {
 TEST(PowerFigure, OneLinePerStatisticWithATestOnePanelPerLevel) {
     const auto f = plot::buildPowerFigure(fixture(), request("n_a"));
     EXPECT_EQ(f.statistics, (std::vector<std::string>{"PL-Tau", "Tau-U", "PND", "PNCD"}));
-    EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"level = 0", "level = 1"}));
+    EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"level change \xCE\xB2\xE2\x82\x82 = 0", "level change \xCE\xB2\xE2\x82\x82 = 1"}));
     EXPECT_EQ(f.rows, 1);
     EXPECT_EQ(f.columns, 2);
     EXPECT_EQ(f.xValues, (std::vector<double>{3, 6, 9}));
-    EXPECT_EQ(f.xLabel, "A phase length (n_a)");
-    EXPECT_EQ(f.yLabel, "Share of series with p < 0.05");
+    EXPECT_EQ(f.xLabel, "N_A (length of phase A)");
+    EXPECT_EQ(f.title, "Share of series with p < 0.05 by N_A (length of phase A)");
+    EXPECT_TRUE(f.panels[0].typeI) << "no level change: a Type-I panel";
+    EXPECT_FALSE(f.panels[1].typeI);
     // PL-Tau at level 1: 0.5, 0.65, 0.8 at n_a 3, 6, 9 (the fixture's rows).
     const auto& line = f.panels[1].lines[0];
     EXPECT_EQ(line.statistic, "PL-Tau");
@@ -174,14 +176,14 @@ TEST(PowerFigure, OneLinePerStatisticWithATestOnePanelPerLevel) {
     EXPECT_EQ(line.points[2].share, 0.8);
     EXPECT_DOUBLE_EQ(line.points[0].mcse, 0.005);
     ASSERT_FALSE(f.notes.empty());
-    EXPECT_NE(f.notes[0].find("n_b = 10"), std::string::npos);
+    EXPECT_NE(f.notes[0].find("N_B = 10"), std::string::npos);
     EXPECT_EQ(f.notes[0].find("level"), std::string::npos) << "level varies; it is no note";
 }
 
 TEST(PowerFigure, EveryOtherVaryingFactorGetsItsOwnPanels) {
     const auto f = plot::buildPowerFigure(tableOf(grid2x2()), request("n_a"));
-    EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"level = 0, ar1 = 0", "level = 0, ar1 = 0.3",
-                                                         "level = 1, ar1 = 0", "level = 1, ar1 = 0.3"}));
+    EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"level change \xCE\xB2\xE2\x82\x82 = 0, AR(1) \xCF\x86 = 0", "level change \xCE\xB2\xE2\x82\x82 = 0, AR(1) \xCF\x86 = 0.3",
+                                                         "level change \xCE\xB2\xE2\x82\x82 = 1, AR(1) \xCF\x86 = 0", "level change \xCE\xB2\xE2\x82\x82 = 1, AR(1) \xCF\x86 = 0.3"}));
     EXPECT_EQ(f.rows, 2);
     EXPECT_EQ(f.columns, 2);
     for (const auto& panel : f.panels) {
@@ -193,11 +195,11 @@ TEST(PowerFigure, EveryOtherVaryingFactorGetsItsOwnPanels) {
 
 TEST(PowerFigure, FacetColumnLeadsThePanelGrid) {
     const auto f = plot::buildPowerFigure(tableOf(grid2x2()), request("n_a", "ar1"));
-    EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"ar1 = 0, level = 0", "ar1 = 0, level = 1",
-                                                         "ar1 = 0.3, level = 0", "ar1 = 0.3, level = 1"}));
+    EXPECT_EQ(panelTitles(f), (std::vector<std::string>{"AR(1) \xCF\x86 = 0, level change \xCE\xB2\xE2\x82\x82 = 0", "AR(1) \xCF\x86 = 0, level change \xCE\xB2\xE2\x82\x82 = 1",
+                                                         "AR(1) \xCF\x86 = 0.3, level change \xCE\xB2\xE2\x82\x82 = 0", "AR(1) \xCF\x86 = 0.3, level change \xCE\xB2\xE2\x82\x82 = 1"}));
     // A factor that does not vary still heads one panel when named.
     const auto g = plot::buildPowerFigure(fixture(), request("n_a", "n_b"));
-    EXPECT_EQ(panelTitles(g), (std::vector<std::string>{"n_b = 10, level = 0", "n_b = 10, level = 1"}));
+    EXPECT_EQ(panelTitles(g), (std::vector<std::string>{"N_B = 10, level change \xCE\xB2\xE2\x82\x82 = 0", "N_B = 10, level change \xCE\xB2\xE2\x82\x82 = 1"}));
     // Nothing else varies: one untitled panel.
     const auto h = plot::buildPowerFigure(tableOf(grid2x2()), request("level"));
     EXPECT_EQ(h.panels.size(), 4u) << "ar1 and n_a still vary";
@@ -255,13 +257,12 @@ TEST(PowerScript, DrawsEveryLineInItsPanelWithDashedReferenceLines) {
     EXPECT_NE(s.find("noenhanced"), std::string::npos) << "n_a must not become a subscript";
     // Four panels of two lines each, plus the legend's two.
     EXPECT_EQ(count(s, "with yerrorlines"), 4u * 2u + 2u);
-    EXPECT_EQ(count(s, "set title 'level = "), 4u);
-    EXPECT_NE(s.find("set title 'level = 1, ar1 = 0.3'\n"), std::string::npos);
+    EXPECT_EQ(count(s, "set title 'level change "), 4u);
+    EXPECT_NE(s.find("set title 'level change \xCE\xB2\xE2\x82\x82 = 1, AR(1) \xCF\x86 = 0.3'\n"), std::string::npos);
     EXPECT_EQ(count(s, "0.05 with lines ls 101 notitle"), 4u);
-    EXPECT_EQ(count(s, "0.8 with lines ls 102 notitle"), 4u);
-    EXPECT_NE(s.find("set style line 101 lc rgb '#555555' lw 1.5 dt 2\n"), std::string::npos);
-    EXPECT_NE(s.find("title 'alpha = 0.05'"), std::string::npos);
-    EXPECT_NE(s.find("title '80 % power'"), std::string::npos);
+    EXPECT_EQ(count(s, "0.8 with lines ls 102 notitle"), 2u) << "not in the Type-I panels (level 0)";
+    EXPECT_NE(s.find("title '\xCE\xB1 = 0.05'"), std::string::npos);
+    EXPECT_NE(s.find("title '0.80 power'"), std::string::npos);
     EXPECT_NE(s.find("title 'PL-Tau'"), std::string::npos);
     EXPECT_EQ(s.find("MPD-r"), std::string::npos) << "no test, no line";
     EXPECT_NE(s.find("set yrange [0:1]\n"), std::string::npos);
@@ -277,8 +278,8 @@ TEST(PowerScript, FollowsTheAlphaAndThePictureFormat) {
     const std::string s = plot::powerScript(f, plot::ImageFormat::Png, "out.png");
     EXPECT_NE(s.find("set terminal pngcairo "), std::string::npos);
     EXPECT_NE(s.find("0.1 with lines ls 101 notitle"), std::string::npos);
-    EXPECT_NE(s.find("set ylabel 'Share of series with p < 0.1'"), std::string::npos);
-    EXPECT_NE(s.find("title 'alpha = 0.1'"), std::string::npos);
+    EXPECT_NE(s.find("set ylabel 'Type-I error rate (p < 0.1)'"), std::string::npos);
+    EXPECT_NE(s.find("title '\xCE\xB1 = 0.1'"), std::string::npos);
 }
 
 TEST(GnuplotString, QuotesAreDoubledAndLineEndsDropped) {
@@ -293,8 +294,8 @@ TEST(DistributionFigure, OneRowPerConditionOnePanelPerStatistic) {
     const auto f = plot::buildDistributionFigure(fixture());
     ASSERT_EQ(f.panels.size(), 6u);
     EXPECT_EQ(f.panels[2].statistic, "MPD-r") << "statistics without a test are drawn too";
-    EXPECT_EQ(f.conditions.front(), "n_a = 3, level = 0");
-    EXPECT_EQ(f.conditions.back(), "n_a = 9, level = 1");
+    EXPECT_EQ(f.conditions.front(), "N_A = 3, level change \xCE\xB2\xE2\x82\x82 = 0");
+    EXPECT_EQ(f.conditions.back(), "N_A = 9, level change \xCE\xB2\xE2\x82\x82 = 1");
     EXPECT_EQ(f.rows, 2);
     EXPECT_EQ(f.columns, 3);
     const auto& first = f.panels[0];
@@ -335,10 +336,10 @@ TEST(DistributionScript, BoxesWhiskersMediansAndMeansWithConditionLabels) {
     EXPECT_EQ(count(s, "with xerrorbars"), 7u);
     EXPECT_EQ(count(s, "with vectors nohead"), 7u);
     EXPECT_NE(s.find("set title 'PNCD'\n"), std::string::npos);
-    EXPECT_NE(s.find("set ytics ('n_a = 3, level = 0' 1, 'n_a = 3, level = 1' 2,"), std::string::npos);
+    EXPECT_NE(s.find("set ytics ('N_A = 3, level change \xCE\xB2\xE2\x82\x82 = 0' 1, 'N_A = 3, level change \xCE\xB2\xE2\x82\x82 = 1' 2,"), std::string::npos);
     EXPECT_EQ(count(s, "set ytics ('' 1, '' 2,"), 4u) << "labels only left of each row of panels";
     EXPECT_NE(s.find("$d1 << EOD\n1 -0.59 -0.11 0.01 0.13 0.51 0.01\n"), std::string::npos);
-    EXPECT_NE(s.find("title '25 % to 75 %'"), std::string::npos);
+    EXPECT_NE(s.find("title 'box: 25 % to 75 %'"), std::string::npos);
     EXPECT_NE(s.find("set yrange [6.7:0.3]\n"), std::string::npos) << "first condition on top";
 }
 
@@ -427,8 +428,8 @@ TEST(PlotRun, TakesTheRunsAlphaFromItsSidecar) {
     ASSERT_EQ(plotPower(o, err), 0) << err.str();
     const std::string script = dir.read("script.gp");
     EXPECT_NE(script.find("0.01 with lines ls 101 notitle"), std::string::npos) << script;
-    EXPECT_NE(script.find("set ylabel 'Share of series with p < 0.01'"), std::string::npos);
-    EXPECT_NE(script.find("title 'alpha = 0.01'"), std::string::npos);
+    EXPECT_NE(script.find("set ylabel 'Type-I error rate (p < 0.01)'"), std::string::npos);
+    EXPECT_NE(script.find("title '\xCE\xB1 = 0.01'"), std::string::npos);
 
     o.alpha = 0.01;
     ASSERT_EQ(plotPower(o, err), 0) << "the same alpha again: " << err.str();
@@ -458,10 +459,10 @@ TEST(PlotRun, RendersAnSvgPowerPlotWithItsReferenceLines) {
     EXPECT_NE(svg.find("<svg"), std::string::npos);
     EXPECT_NE(svg.find("</svg>"), std::string::npos);
     EXPECT_NE(svg.find("stroke-dasharray"), std::string::npos) << "dashed reference lines";
-    EXPECT_NE(svg.find("alpha = 0.05"), std::string::npos);
-    EXPECT_NE(svg.find("80 % power"), std::string::npos);
-    EXPECT_NE(svg.find("level = 1, ar1 = 0.3"), std::string::npos);
-    EXPECT_NE(svg.find("A phase length (n_a)"), std::string::npos);
+    EXPECT_NE(svg.find("\xCE\xB1 = 0.05"), std::string::npos);
+    EXPECT_NE(svg.find("0.80 power"), std::string::npos);
+    EXPECT_NE(svg.find("level change \xCE\xB2\xE2\x82\x82 = 1, AR(1) \xCF\x86 = 0.3"), std::string::npos);
+    EXPECT_NE(svg.find("N_A (length of phase A)"), std::string::npos);
     EXPECT_EQ(dir.files(), (std::vector<std::string>{"grid.csv", "power.svg"}));
 }
 
@@ -480,9 +481,9 @@ TEST(PlotRun, RendersPngAndDistributionPictures) {
     d.output = dir.path("dist.svg");
     ASSERT_EQ(plotDistribution(d, err), 0) << err.str();
     const std::string svg = readFile(d.output);
-    EXPECT_NE(svg.find("n_a = 9, level = 1"), std::string::npos);
+    EXPECT_NE(svg.find("N_A = 9, level change \xCE\xB2\xE2\x82\x82 = 1"), std::string::npos);
     EXPECT_NE(svg.find("PNCD"), std::string::npos);
-    EXPECT_NE(svg.find("smallest to largest"), std::string::npos);
+    EXPECT_NE(svg.find("whiskers: minimum to maximum"), std::string::npos);
 }
 
 // ---- Command line ------------------------------------------------------------------
