@@ -30,7 +30,9 @@ Frame distributionFrame(const DistributionFigure& figure, ImageFormat format, co
     frame.left = 30 + scaled(static_cast<int>(longest) * (png ? 7 : 8));
     frame.right = 30;
     frame.top = scaled(50 + (png ? 20 : 27) * static_cast<int>(figure.notes.size()) + 25);
-    frame.bottom = scaled(png ? 75 : 90);
+    const bool scaleNotes = std::any_of(figure.panels.begin(), figure.panels.end(),
+                                        [](const DistributionPanel& p) { return p.scale != 1.0; });
+    frame.bottom = scaled((png ? 75 : 90) + (scaleNotes ? 25 : 0));
     frame.panelWidth = png ? 260 : 300;
     frame.panelHeight = std::max(100, conditions * pitch + 10);
     frame.gapX = scaled(35);
@@ -75,7 +77,7 @@ std::string boxRows(const std::string& data, bool titles) {
     const auto title = [&](const char* text) {
         return titles ? " title " + gnuplotString(text) : std::string(" notitle");
     };
-    return data + " using 4:1:2:6 with xerrorbars ls 1 pt -1" + title("whiskers: minimum to maximum") +
+    return data + " using 4:1:2:6 with xerrorbars ls 1 pt -1" + title("whiskers: min to max") +
            ", \\\n     " + data +
            " using 4:1:3:5:($1-0.3):($1+0.3) with boxxyerror fs solid 0.35 border lc rgb '#0072B2' "
            "lc rgb '#56B4E9'" +

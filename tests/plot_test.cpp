@@ -483,7 +483,7 @@ TEST(PlotRun, RendersPngAndDistributionPictures) {
     const std::string svg = readFile(d.output);
     EXPECT_NE(svg.find("N_A = 9, level change \xCE\xB2\xE2\x82\x82 = 1"), std::string::npos);
     EXPECT_NE(svg.find("PNCD"), std::string::npos);
-    EXPECT_NE(svg.find("whiskers: minimum to maximum"), std::string::npos);
+    EXPECT_NE(svg.find("whiskers: min to max"), std::string::npos);
 }
 
 // ---- Command line ------------------------------------------------------------------

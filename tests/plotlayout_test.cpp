@@ -329,7 +329,7 @@ TEST(DistributionGrid, TheLegendNamesTheWhiskersAndRepeatsKeepTheirConditions) {
     const auto t = tableOf(design3());
     const auto f = plot::buildDistributionFigure(t);
     const std::string s = plot::distributionScript(f, plot::ImageFormat::Svg, "d.svg");
-    EXPECT_NE(s.find("title 'whiskers: minimum to maximum'"), std::string::npos);
+    EXPECT_NE(s.find("title 'whiskers: min to max'"), std::string::npos);
     EXPECT_NE(s.find("title 'box: 25 % to 75 %'"), std::string::npos);
     const std::string twice = kHeader + row(1, 5, "0", "1", "0", "PND", "0.1") + row(2, 5, "0", "1", "0", "PND", "0.1") +
                               row(3, 6, "0", "1", "0", "PND", "0.1");
