@@ -51,7 +51,7 @@ for src in "$root"/src/*.cpp; do
 done
 for pid in "${pids[@]}"; do wait "$pid"; done
 
-for target in dialogue_fuzz scanner_fuzz text_fuzz; do
+for target in dialogue_fuzz scanner_fuzz text_fuzz plot_fuzz; do
     "$CXX" "${flags[@]}" "$root/fuzz/$target.cpp" "${objects[@]}" -lpthread -o "$out/$target"
     echo "built $out/$target"
 done

@@ -12,7 +12,7 @@ out=$(cd "$out" && pwd)
 
 summary=()
 failed=0
-for target in dialogue scanner text; do
+for target in dialogue scanner text plot; do
     corpus=$out/corpus/$target
     artifacts=$out/artifacts/$target/
     log=$out/$target.log

@@ -47,4 +47,38 @@ std::string gnuplotLines(const std::vector<std::string>& lines) {
     return out;
 }
 
+ScriptStrings splitStrings(std::string_view script) {
+    constexpr std::string_view kJoin = ".\"'\".'";
+    ScriptStrings s;
+    for (std::size_t at = 0; at < script.size();) {
+        if (script[at] != '\'') {
+            s.commands += script[at++];
+            continue;
+        }
+        std::string text;
+        ++at;
+        bool afterQuote = true;  // the opening quote counts as one
+        while (at < script.size()) {
+            if (script[at] != '\'') {
+                text += script[at++];
+                afterQuote = false;
+            } else if (!afterQuote && at + 1 < script.size() && script[at + 1] == '\'') {
+                text += '\'';
+                at += 2;
+                afterQuote = true;
+            } else if (script.substr(at + 1, kJoin.size()) == kJoin) {
+                text += '\'';
+                at += 1 + kJoin.size();
+                afterQuote = true;
+            } else {
+                ++at;
+                break;
+            }
+        }
+        s.commands += "''";
+        s.texts.push_back(std::move(text));
+    }
+    return s;
+}
+
 }  // namespace plot

@@ -26,6 +26,12 @@
 //   literal alone; no line gives ''.
 // - gnuplotShown(text) is the shown form alone, without quotes: what a
 //   picture displays for text.
+// - splitStrings(script) reads a script's single-quoted string expressions
+//   as gnuplot does (a doubled quote is one quote only after a character
+//   that is not a quote; literals joined by ."'". make one expression) and
+//   gives the script with each expression replaced by '' and, in order, the
+//   texts they hold.  Two scripts whose commands agree differ only in the
+//   text of their strings: the check that a file's text added no command.
 #pragma once
 
 #include <string>
@@ -39,5 +45,12 @@ std::string gnuplotShown(std::string_view text);
 std::string gnuplotString(std::string_view text);
 
 std::string gnuplotLines(const std::vector<std::string>& lines);
+
+struct ScriptStrings {
+    std::string commands;
+    std::vector<std::string> texts;
+};
+
+ScriptStrings splitStrings(std::string_view script);
 
 }  // namespace plot

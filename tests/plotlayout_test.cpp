@@ -84,50 +84,6 @@ plot::PowerRequest power(const std::string& x, const std::string& rows, const st
     return r;
 }
 
-// The script with the text of every single-quoted literal taken out, and
-// the literals on their own: what gnuplot runs apart from the strings.
-struct Skeleton {
-    std::string commands;
-    std::vector<std::string> literals;
-};
-
-Skeleton skeletonOf(const std::string& script) {
-    // A string expression is literals joined by ."'".; within a literal a
-    // doubled quote is one quote only after a character that is not a
-    // quote (gnuplot's rule); any other quote ends it.
-    constexpr std::string_view kJoin = ".\"'\".'";
-    Skeleton s;
-    for (std::size_t at = 0; at < script.size();) {
-        if (script[at] != '\'') {
-            s.commands += script[at++];
-            continue;
-        }
-        std::string literal;
-        ++at;
-        bool afterQuote = true;
-        while (at < script.size()) {
-            if (script[at] != '\'') {
-                literal += script[at++];
-                afterQuote = false;
-            } else if (!afterQuote && at + 1 < script.size() && script[at + 1] == '\'') {
-                literal += '\'';
-                at += 2;
-                afterQuote = true;
-            } else if (std::string_view(script).substr(at + 1, kJoin.size()) == kJoin) {
-                literal += '\'';
-                at += 1 + kJoin.size();
-                afterQuote = true;
-            } else {
-                ++at;
-                break;
-            }
-        }
-        s.commands += "''";
-        s.literals.push_back(literal);
-    }
-    return s;
-}
-
 }  // namespace
 
 // ---- Grid, statistics, labels ---------------------------------------------------
@@ -393,16 +349,27 @@ std::string namedResults(const std::vector<std::string>& names) {
     return text;
 }
 
+TEST(PlotScriptSafety, StringsAreReadAsGnuplotReadsThem) {
+    const plot::ScriptStrings s = plot::splitStrings("set title 'a''b'.\"'\".'c' # x\nplot 1 title ''''\n");
+    EXPECT_EQ(s.commands, "set title '' # x\nplot 1 title ''''\n");
+    EXPECT_EQ(s.texts, (std::vector<std::string>{"a'b'c", "", ""})) << "'''' is two empty strings";
+    for (const std::string text : {"it's", "'", "''x'''", "a\\", "`x` @m $d"}) {
+        const plot::ScriptStrings back = plot::splitStrings("set title " + plot::gnuplotString(text) + "\n");
+        EXPECT_EQ(back.commands, "set title ''\n") << text;
+        EXPECT_EQ(back.texts, std::vector<std::string>{text});
+    }
+}
+
 TEST(PlotScriptSafety, HostileNamesChangeOnlyTheTextOfQuotedStrings) {
     std::vector<std::string> plain;
     for (std::size_t i = 0; i < kHostileNames.size(); ++i) plain.push_back("S" + std::to_string(i));
     const auto hostile = tableOf(namedResults(kHostileNames));
     const auto benign = tableOf(namedResults(plain));
     const auto check = [](const std::string& bad, const std::string& good) {
-        const Skeleton b = skeletonOf(bad);
-        const Skeleton g = skeletonOf(good);
+        const plot::ScriptStrings b = plot::splitStrings(bad);
+        const plot::ScriptStrings g = plot::splitStrings(good);
         EXPECT_EQ(b.commands, g.commands) << "the command lines are the program's own";
-        for (const auto& literal : b.literals) EXPECT_EQ(literal.find_first_of("\r\n"), std::string::npos) << literal;
+        for (const auto& text : b.texts) EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
         EXPECT_EQ(count(bad, "\n"), count(good, "\n"));
     };
     for (const auto format : {plot::ImageFormat::Svg, plot::ImageFormat::Png}) {
