@@ -71,7 +71,8 @@ void configureParser(CLI::App& app, Invocation& invocation) {
            [&invocation](const std::string& name) { invocation.encoding = kEncodings.at(name); },
            "How the letters beta, phi and theta are written:\n"
            "cp437 (one byte each) or utf8 (default: utf8 on\n"
-           "a terminal whose locale uses UTF-8, else cp437)")
+           "a terminal whose locale uses UTF-8, else cp437);\n"
+           "plot labels leave their Greek letters out under cp437")
         ->type_name("NAME")
         ->check(CLI::IsMember({"cp437", "utf8"}).description(""));
 
