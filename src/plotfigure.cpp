@@ -164,12 +164,21 @@ std::string seriesNote(const ResultsTable& table, const std::vector<std::size_t>
 }
 
 void layoutPanels(int panels, const std::vector<int>& valueCounts, int& rows, int& columns) {
+    constexpr int kWidest = 6;
     int product = 1;
     for (const int n : valueCounts) product *= n;
-    if (valueCounts.size() >= 2 && product == panels && product / valueCounts.front() <= 4) {
-        rows = valueCounts.front();
-        columns = product / valueCounts.front();
-        return;
+    if (valueCounts.size() >= 2 && product == panels) {
+        // The columns are the combinations of the last factors, as many of
+        // them as fit: every row of panels then shares the values of the
+        // factors before them.
+        int across = 1;
+        for (std::size_t f = valueCounts.size(); f-- > 1 && across * valueCounts[f] <= kWidest;)
+            across *= valueCounts[f];
+        if (across > 1) {
+            columns = across;
+            rows = product / across;
+            return;
+        }
     }
     if (panels <= 3) {
         columns = std::max(panels, 1);

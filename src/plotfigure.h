@@ -76,9 +76,11 @@ std::vector<std::string> fixedFactorLines(const std::vector<std::string>& names,
 std::string seriesNote(const ResultsTable& table, const std::vector<std::size_t>& rows);
 
 // Rows and columns of a panel grid.  When the panels are every combination
-// of the split factors, the first factor's values make the rows and the
-// combinations of the others the columns, as long as that stays narrow;
-// otherwise the panels wrap into a near-square grid.
+// of the split factors (the first varying slowest), the columns are the
+// combinations of the last factors, as many as keep them at most six wide,
+// and the rows the combinations of the others, so that no row mixes values
+// of a factor before them; otherwise the panels wrap into a near-square
+// grid.
 void layoutPanels(int panels, const std::vector<int>& valueCounts, int& rows, int& columns);
 
 // The column's position, or an InputError naming the file and why it is needed.

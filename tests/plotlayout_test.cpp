@@ -126,6 +126,21 @@ TEST(PowerGrid, OneSideNamedTheOtherFactorsMakeTheOtherSide) {
     EXPECT_EQ(g.panels[1].row, 0);
 }
 
+TEST(PowerGrid, WrappedPanelsKeepEachRowToOneValueOfTheLeadingFactors) {
+    int rows = 0, columns = 0;
+    plot::layoutPanels(18, {3, 2, 3}, rows, columns);
+    EXPECT_EQ(std::pair(rows, columns), std::pair(3, 6)) << "18 panels: not five wide";
+    plot::layoutPanels(24, {2, 3, 4}, rows, columns);
+    EXPECT_EQ(std::pair(rows, columns), std::pair(6, 4));
+    plot::layoutPanels(14, {2, 7}, rows, columns);
+    EXPECT_EQ(std::pair(rows, columns), std::pair(4, 4)) << "seven across is too wide: wrapped";
+    plot::layoutPanels(11, {3, 4}, rows, columns);
+    EXPECT_EQ(std::pair(rows, columns), std::pair(3, 4)) << "not every combination: wrapped";
+    const auto f = plot::buildPowerFigure(tableOf(design3()), power("n_a", "", ""));
+    EXPECT_EQ(std::pair(f.rows, f.columns), std::pair(2, 6));
+    EXPECT_EQ(f.panels[6].title.rfind("level change \xCE\xB2\xE2\x82\x82 = 1", 0), 0u) << "the second row: level 1";
+}
+
 TEST(PowerGrid, RefusesAThirdVaryingFactorAndClashingNames) {
     const auto t = tableOf(design3());
     EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, power("n_a", "level", "ar1")); }),
