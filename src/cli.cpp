@@ -9,6 +9,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "analysecommand.h"
 #include "checkedoutput.h"
 #include "clihelp.h"
 #include "dialogue.h"
@@ -92,6 +93,7 @@ void registerSubcommands(CLI::App& app, Invocation& invocation) {
     plot.require_subcommand(1);
     addPlotCommands(plot, invocation);  // power, distribution
     addPlanCommand(app, invocation);
+    addAnalyseCommand(app, invocation);
 }
 
 ParseResult parseCommandLine(const std::vector<std::string>& args, Invocation& invocation) {

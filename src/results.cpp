@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -203,6 +204,103 @@ std::string perSeriesLines(const Condition& c, const ConditionOutcome& outcome) 
             if (tested && i < s.pValues.size()) row.pValue = s.pValues[i];
             appendLine(seriesColumns(), row, text);
         }
+    }
+    return text;
+}
+
+// ---- The results of an analysis ----------------------------------------------
+
+namespace {
+
+using CaseRow = AnalysisRow;
+
+// NA for a value that cannot be computed, the float's text otherwise.
+std::string estimateText(float value) {
+    return std::isnan(value) ? std::string(kNotAvailable) : floatText(value);
+}
+
+bool readEstimate(std::string_view text, float& value) {
+    if (isNotAvailable(text)) {
+        value = std::numeric_limits<float>::quiet_NaN();
+        return true;
+    }
+    double v = 0.0;
+    if (!readReal(text, v)) return false;
+    value = static_cast<float>(v);
+    return true;
+}
+
+template <int CaseRow::*Member>
+TableColumn<CaseRow> countColumn(const char* name) {
+    return {name, [](const CaseRow& r, std::string& out) { out += std::to_string(r.*Member); },
+            [](std::string_view t, CaseRow& r) { return readWhole(t, r.*Member) && r.*Member >= 0; },
+            "a whole number"};
+}
+
+Columns<CaseRow> makeAnalysisColumns() {
+    return {
+        {"case", [](const CaseRow& r, std::string& out) { out += csvField(r.caseName); },
+         [](std::string_view t, CaseRow& r) { return readLabel(t, r.caseName); }, "a name"},
+        countColumn<&CaseRow::nA>("n_a"),
+        countColumn<&CaseRow::nB>("n_b"),
+        countColumn<&CaseRow::nMissing>("n_missing"),
+        {"statistic", [](const CaseRow& r, std::string& out) { out += r.statistic; },
+         [](std::string_view t, CaseRow& r) { return readLabel(t, r.statistic); }, "a statistic's label"},
+        {"value", [](const CaseRow& r, std::string& out) { out += estimateText(r.value); },
+         [](std::string_view t, CaseRow& r) { return readEstimate(t, r.value); }, "a number or NA"},
+        {"p", [](const CaseRow& r, std::string& out) { out += estimateText(r.p.value_or(std::nanf(""))); },
+         [](std::string_view t, CaseRow& r) {
+             float p = 0.0f;
+             if (!readEstimate(t, p)) return false;
+             r.p = std::isnan(p) ? std::nullopt : std::optional<float>(p);
+             return true;
+         },
+         "a number or NA"},
+    };
+}
+
+// The case's columns before its statistics, as both forms write them.
+void appendCaseCells(const CaseOutcome& c, std::string& out) {
+    out += csvField(c.name) + ',' + std::to_string(c.nA) + ',' + std::to_string(c.nB) + ',' +
+           std::to_string(c.nMissing);
+}
+
+}  // namespace
+
+const Columns<AnalysisRow>& analysisColumns() {
+    static const Columns<AnalysisRow> columns = makeAnalysisColumns();
+    return columns;
+}
+
+std::string analysisLongText(const std::vector<CaseOutcome>& cases, const std::vector<Statistic>& statistics) {
+    std::string text = headerLine(analysisColumns());
+    for (const CaseOutcome& c : cases)
+        for (std::size_t k = 0; k < statistics.size() && k < c.estimates.size(); ++k) {
+            const StatisticInfo& info = statisticInfo(statistics[k]);
+            const Estimate& e = c.estimates[k];
+            const AnalysisRow row{c.name, c.nA, c.nB, c.nMissing, info.label, e.value,
+                                  info.hasTest ? std::optional<float>(e.p) : std::nullopt};
+            appendLine(analysisColumns(), row, text);
+        }
+    return text;
+}
+
+std::string analysisWideText(const std::vector<CaseOutcome>& cases, const std::vector<Statistic>& statistics) {
+    std::string text;
+    for (std::size_t k = 0; k < 4; ++k) text += std::string(k > 0 ? "," : "") + analysisColumns()[k].name;
+    for (const Statistic s : statistics) {
+        const StatisticInfo& info = statisticInfo(s);
+        text += std::string(",") + info.label;
+        if (info.hasTest) text += std::string(",") + info.label + "_p";
+    }
+    text += '\n';
+    for (const CaseOutcome& c : cases) {
+        appendCaseCells(c, text);
+        for (std::size_t k = 0; k < statistics.size() && k < c.estimates.size(); ++k) {
+            text += ',' + estimateText(c.estimates[k].value);
+            if (statisticInfo(statistics[k]).hasTest) text += ',' + estimateText(c.estimates[k].p);
+        }
+        text += '\n';
     }
     return text;
 }

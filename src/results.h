@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "caseindices.h"
 #include "design.h"
 #include "statistic.h"
 #include "summary.h"
@@ -112,3 +113,38 @@ std::string perSeriesHeader();
 
 // One line per statistic and series of the condition, in that order.
 std::string perSeriesLines(const Condition& c, const ConditionOutcome& outcome);
+
+// ---- The results of an analysis of observed cases --------------------------
+//
+// Long form, one row per case and statistic: case, n_a, n_b, n_missing,
+// statistic, value, p.  Wide form, one row per case: case, n_a, n_b,
+// n_missing, then per statistic its label (the value) and, for a statistic
+// with a test, LABEL_p.  Values and p-values are floats with 9 significant
+// digits; NA where a statistic has no test or its routine gives NaN (the
+// value cannot be computed for this case).
+
+// What the analysis of one case gives: an estimate per statistic, in the
+// order of the analysis' statistics.
+struct CaseOutcome {
+    std::string name;
+    int nA = 0;
+    int nB = 0;
+    int nMissing = 0;
+    std::vector<Estimate> estimates;
+};
+
+struct AnalysisRow {
+    std::string caseName;
+    int nA = 0;
+    int nB = 0;
+    int nMissing = 0;
+    std::string statistic;      // its label
+    float value = 0.0f;         // NaN: NA
+    std::optional<float> p;     // none (or NaN): NA
+};
+
+const Columns<AnalysisRow>& analysisColumns();
+
+// The whole file, header first, every line with its line end.
+std::string analysisLongText(const std::vector<CaseOutcome>& cases, const std::vector<Statistic>& statistics);
+std::string analysisWideText(const std::vector<CaseOutcome>& cases, const std::vector<Statistic>& statistics);

@@ -37,11 +37,11 @@ int seriesPerBlock(Option option) { return option == Option::EffectSizes ? kEffe
 
 namespace {
 
-// The option's rows in table order, each with room for nSim values and, with
-// a test, p-values.
-std::vector<StatisticRow> makeRows(Option option, int nSim) {
+// The rows asked for (the option's table when none are), each with room for
+// nSim values and, with a test, p-values.
+std::vector<StatisticRow> makeRows(Option option, const RunSettings& settings, int nSim) {
     std::vector<StatisticRow> rows;
-    for (const Statistic statistic : defaultStatistics(option)) {
+    for (const Statistic statistic : settings.statistics.empty() ? defaultStatistics(option) : settings.statistics) {
         StatisticRow r;
         r.statistic = statistic;
         r.values.assign(static_cast<std::size_t>(nSim), 0.0f);
@@ -49,6 +49,22 @@ std::vector<StatisticRow> makeRows(Option option, int nSim) {
         rows.push_back(std::move(r));
     }
     return rows;
+}
+
+// The statistics of the rows, in order.
+std::vector<Statistic> statisticsOfRows(const std::vector<StatisticRow>& rows) {
+    std::vector<Statistic> statistics;
+    for (const StatisticRow& r : rows) statistics.push_back(r.statistic);
+    return statistics;
+}
+
+// Stores iteration i's estimates in the rows, one per row in order.
+void store(std::vector<StatisticRow>& rows, int i, const std::vector<Estimate>& found) {
+    const auto at = static_cast<std::size_t>(i);
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        rows[k].values[at] = found[k].value;
+        if (!rows[k].pValues.empty()) rows[k].pValues[at] = found[k].p;
+    }
 }
 
 // Adds iteration i's value to the row's running sum, and its test to the count.
@@ -90,13 +106,8 @@ std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng
                                                    const RunSettings& settings,
                                                    const ProgressFn& dot) {
     const int nSim = std::max(settings.iterations, 0);
-    std::vector<StatisticRow> rows = makeRows(Option::EffectSizes, nSim);
-    StatisticRow& plTau = rows[0];
-    StatisticRow& tauU = rows[1];
-    StatisticRow& mpdR = rows[2];
-    StatisticRow& eclRow = rows[3];
-    StatisticRow& pndRow = rows[4];
-    StatisticRow& pncdRow = rows[5];
+    std::vector<StatisticRow> rows = makeRows(Option::EffectSizes, settings, nSim);
+    const std::vector<Statistic> wanted = statisticsOfRows(rows);
 
     const NonOverlapTable pTable(m.nA, m.nB);
     const int n = std::max(m.nA, 0) + std::max(m.nB, 0);
@@ -104,18 +115,12 @@ std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng
 
     const auto compute = [&](int worker, Rng& r, int first, int count) {
         WorkerSpace& space = spaces_[static_cast<std::size_t>(worker)];
-        EffectSizeWorkspace& ws = space.effectSizes;
         float* y = space.series.floats(n);
+        space.found.resize(wanted.size());
         for (int i = first; i < first + count; ++i) {
-            const auto at = static_cast<std::size_t>(i);
             simABTimeSeries(r, m, y);
-            float d;
-            pltau(m.nA, m.nB, y, &plTau.values[at], &plTau.pValues[at], ws);
-            tauu(m.nA, m.nB, y, &tauU.values[at], &tauU.pValues[at], ws);
-            mpd(m.nA, m.nB, y, &d, &mpdR.values[at], ws);
-            ecl(m.nA, m.nB, y, &eclRow.values[at], ws);
-            pnd(m.nA, m.nB, y, &pndRow.values[at], &pndRow.pValues[at], &pTable);
-            pncd(m.nA, m.nB, y, &pncdRow.values[at], &pncdRow.pValues[at], ws, &pTable);
+            effectSizeStatistics(m.nA, m.nB, y, wanted, space.found, space.statistics, &pTable);
+            store(rows, i, space.found);
         }
     };
     const auto advance = [&](Rng& r, int count) {
@@ -132,9 +137,8 @@ std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng
 std::vector<StatisticRow> Simulator::vardenRun(const ModelParameters& m, Rng& rng,
                                                const RunSettings& settings, const ProgressFn& dot) {
     const int nSim = std::max(settings.iterations, 0);
-    std::vector<StatisticRow> rows = makeRows(Option::Varden, nSim);
-    StatisticRow& simD = rows[0];
-    StatisticRow& simR = rows[1];
+    std::vector<StatisticRow> rows = makeRows(Option::Varden, settings, nSim);
+    const std::vector<Statistic> wanted = statisticsOfRows(rows);
 
     const int n = std::max(m.nA, 0) + std::max(m.nB, 0);
     const auto seriesDraws = static_cast<std::uint64_t>(seriesDrawCount(m.nA, m.nB, m.fAR1));
@@ -144,15 +148,11 @@ std::vector<StatisticRow> Simulator::vardenRun(const ModelParameters& m, Rng& rn
     const auto compute = [&](int worker, Rng& r, int first, int count) {
         WorkerSpace& space = spaces_[static_cast<std::size_t>(worker)];
         float* y = space.series.floats(n);
+        space.found.resize(wanted.size());
         for (int i = first; i < first + count; ++i) {
-            const auto at = static_cast<std::size_t>(i);
             simABTimeSeries(r, m, y);
-            const VardenResult v = varden(r, m.nA, m.nB, y, kVardenInnerSimulations, space.varden);
-            simD.values[at] = v.esResults.smd;
-            simR.values[at] = v.esResults.r;
-            // Both rows are tested by the one p-value of the standardised difference.
-            simD.pValues[at] = v.esResults.p;
-            simR.pValues[at] = v.esResults.p;
+            vardenStatistics(r, m.nA, m.nB, y, kVardenInnerSimulations, wanted, space.found, space.varden);
+            store(rows, i, space.found);
         }
     };
     const auto advance = [&](Rng& r, int count) {

@@ -9,6 +9,7 @@
 #include "blockrunner.h"
 #include "buffer.h"
 #include "effectsizes.h"
+#include "seriesstatistics.h"
 #include "mersenne.h"
 #include "model.h"
 #include "statistic.h"
@@ -34,6 +35,9 @@ int maxPhaseLength(Option option);
 // (compared as double(p) < alpha).
 struct RunSettings {
     int iterations = kEffectSizeIterations;
+    // The rows, in this order: statistics of the run's option.  Empty: the
+    // option's table (defaultStatistics).
+    std::vector<Statistic> statistics;
     std::uint32_t seed = kRunSeed;
     double alpha = kAlpha;
 };
@@ -61,7 +65,7 @@ public:
     explicit Simulator(int threads);
 
     // Seeds rng with settings.seed, simulates settings.iterations series and
-    // returns the option's rows: values and p-values in iteration order, sums
+    // returns the rows of settings.statistics (or the option's table): values and p-values in iteration order, sums
     // and counts formed in iteration order.  Any number of threads gives the
     // same rows and leaves rng in the same state.
     std::vector<StatisticRow> run(Option option, const ModelParameters& model, Rng& rng,
@@ -78,8 +82,9 @@ private:
     // What one worker owns.
     struct WorkerSpace {
         Buffer series;  // the simulated series
-        EffectSizeWorkspace effectSizes;
+        SeriesWorkspace statistics;
         VardenWorkspace varden;
+        std::vector<Estimate> found;  // one series' statistics, in row order
     };
 
     std::vector<StatisticRow> effectSizeRun(const ModelParameters& m, Rng& rng,

@@ -12,6 +12,9 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr const char* kFormat = "zelkor-grid-results";
+constexpr const char* kAnalysisFormat = "zelkor-analysis-results";
+// The analysis results' own format (columns and sidecar), apart from a study's.
+constexpr int kAnalysisFormatVersion = 1;
 // Beside a text field whose bytes are not UTF-8: their exact text (jsontext.h).
 constexpr const char* kBytesSuffix = "_bytes";
 
@@ -207,6 +210,19 @@ std::string sidecarJson(const Sidecar& s) {
         j["per_series"] = nullptr;
     else
         putText(j, "per_series", s.perSeries);
+    putText(j, "command_line", s.commandLine);
+    return j.dump(2) + "\n";
+}
+
+std::string analysisSidecarJson(const AnalysisSidecar& s) {
+    Json j;
+    j["format"] = kAnalysisFormat;
+    j["format_version"] = kAnalysisFormatVersion;
+    putText(j, "program_version", s.programVersion);
+    putText(j, "data", s.data);
+    j["statistics"] = s.statistics;
+    j["seed"] = s.seed;
+    j["wide"] = s.wide;
     putText(j, "command_line", s.commandLine);
     return j.dump(2) + "\n";
 }

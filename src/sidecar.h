@@ -53,3 +53,19 @@ bool parseSidecar(const std::string& text, Sidecar& s, std::string& error);
 // describe different studies or settings: everything but the shard, the
 // conditions, the per-series file and the command line.  Empty when none.
 std::string studyDifference(const Sidecar& a, const Sidecar& b);
+
+// The sidecar of an analysis of observed data (zelkor analyse): fields
+// format ("zelkor-analysis-results"), format_version, program_version, data
+// (the input file), statistics (their labels, in the results' order), seed
+// (of the method's inner simulations, the same for every case), wide and
+// command_line; NAME_bytes beside a text whose bytes are not UTF-8.
+struct AnalysisSidecar {
+    std::string programVersion;
+    std::string data;
+    std::vector<std::string> statistics;
+    std::uint32_t seed = 0;
+    bool wide = false;
+    std::string commandLine;
+};
+
+std::string analysisSidecarJson(const AnalysisSidecar& s);

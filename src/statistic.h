@@ -17,7 +17,7 @@
 enum class Option { EffectSizes = 1, Varden = 2 };
 
 // The statistics, one per row of a table.
-enum class Statistic { PlTau, TauU, MpdR, Ecl, Pnd, Pncd, SimD, SimR };
+enum class Statistic { PlTau, TauU, MpdR, Ecl, Pnd, Pncd, SimD, SimR, MpdD, Nap, TauAB, Pem, Smd };
 
 struct StatisticInfo {
     Statistic statistic;
@@ -26,6 +26,10 @@ struct StatisticInfo {
     Option option;      // the option whose runs compute it
     bool byDefault;     // a row of the option's table unless a run asks otherwise
 };
+
+// The statistics of the first option that no table shows by default (MPD's
+// d, NAP, Tau-AB, PEM, SMD) are computed only where a study or an analysis
+// names them.
 
 // Every statistic, in table order within each option.
 std::span<const StatisticInfo> allStatistics();
@@ -38,6 +42,15 @@ std::vector<Statistic> defaultStatistics(Option option);
 
 // The statistic with this label, exactly as the table prints it.
 std::optional<Statistic> statisticNamed(std::string_view label);
+
+// Every statistic of an option, in table order: the defaults first, then
+// those that are computed only on request.
+std::vector<Statistic> statisticsOf(Option option);
+
+// A list of labels, separated by commas ("PL-Tau,NAP"), as the statistics in
+// the list's order.  False with a message naming the first label that is
+// unknown or named twice, or an empty list.
+bool parseStatisticList(std::string_view text, std::vector<Statistic>& out, std::string& error);
 
 // One statistic's row: its per-iteration values and, for a statistic with a
 // test, per-iteration p-values; the running sum and the count of significant

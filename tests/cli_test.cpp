@@ -152,7 +152,7 @@ TEST(CommandLine, MisspeltOptionsAndCommandsAreNamedWithTheNearestOne) {
     EXPECT_EQ(refusal({"grid", "runn"}), "grid: unknown command 'runn'; did you mean run?");
     EXPECT_EQ(refusal({"gird", "run"}), "unknown command 'gird'; did you mean grid?");
     EXPECT_EQ(refusal({"plot", "pwoer"}), "plot: unknown command 'pwoer'; did you mean power?");
-    EXPECT_EQ(refusal({"stray"}), "unknown command 'stray'; the commands are grid, plot and plan");
+    EXPECT_EQ(refusal({"stray"}), "unknown command 'stray'; the commands are grid, plot, plan and analyse");
     EXPECT_EQ(refusal({"grid"}), "grid: a command is required: expand, run or merge");
     EXPECT_EQ(refusal({"--bogus"}), "unknown option '--bogus'");
     EXPECT_EQ(refusal({"--encodin", "utf8"}), "unknown option '--encodin'; did you mean --encoding?");

@@ -275,3 +275,36 @@ TEST(ResultsRead, KeptSeriesAreEverySeriesOfTheKeptConditions) {
     EXPECT_FALSE(keptSeries("x" + series, kept, keep, error));
     EXPECT_EQ(error, "its header differs");
 }
+
+TEST(AnalysisResults, LongAndWideFormsWithNAWhereThereIsNoValue) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<Statistic> statistics = {Statistic::Nap, Statistic::Ecl, Statistic::Smd};
+    const std::vector<CaseOutcome> cases = {
+        {"S 1, left", 3, 4, 1, {{0.75f, 0.0571428575f}, {nan, 0.25f}, {-inf, nan}}},
+        {"k", 1, 1, 0, {{0.5f, nan}, {0.1f, nan}, {1.0f / 3.0f, nan}}}};
+    EXPECT_EQ(analysisLongText(cases, statistics),
+              "case,n_a,n_b,n_missing,statistic,value,p\n"
+              "\"S 1, left\",3,4,1,NAP,0.75,0.0571428575\n"
+              "\"S 1, left\",3,4,1,ECL,NA,NA\n"
+              "\"S 1, left\",3,4,1,SMD,-Inf,NA\n"
+              "k,1,1,0,NAP,0.5,NA\n"
+              "k,1,1,0,ECL,0.100000001,NA\n"
+              "k,1,1,0,SMD,0.333333343,NA\n");
+    EXPECT_EQ(analysisWideText(cases, statistics),
+              "case,n_a,n_b,n_missing,NAP,NAP_p,ECL,SMD\n"
+              "\"S 1, left\",3,4,1,0.75,0.0571428575,NA,-Inf\n"
+              "k,1,1,0,0.5,NA,0.100000001,0.333333343\n");
+
+    // The long form reads back through its columns as the same floats.
+    const std::string text = analysisLongText(cases, statistics);
+    TableReader<AnalysisRow> reader(text, analysisColumns(), HeaderRule::Exact);
+    std::vector<TableProblem> problems;
+    ASSERT_TRUE(reader.readHeader(problems));
+    AnalysisRow row;
+    ASSERT_EQ(reader.next(row, problems), TableReader<AnalysisRow>::RowStatus::Read);
+    EXPECT_EQ(row.caseName, "S 1, left");
+    EXPECT_TRUE(sameFloat(row.value, 0.75f));
+    ASSERT_TRUE(row.p.has_value());
+    EXPECT_TRUE(sameFloat(*row.p, 0.0571428575f));
+}

@@ -22,7 +22,12 @@ TEST(Statistic, LabelsTestsAndOptionsOfEveryStatistic) {
                     {Statistic::Pnd, "PND", true, Option::EffectSizes},
                     {Statistic::Pncd, "PNCD", true, Option::EffectSizes},
                     {Statistic::SimD, "SIM-d", true, Option::Varden},
-                    {Statistic::SimR, "SIM-r", true, Option::Varden}};
+                    {Statistic::SimR, "SIM-r", true, Option::Varden},
+                    {Statistic::MpdD, "MPD-d", false, Option::EffectSizes},
+                    {Statistic::Nap, "NAP", true, Option::EffectSizes},
+                    {Statistic::TauAB, "Tau-AB", true, Option::EffectSizes},
+                    {Statistic::Pem, "PEM", true, Option::EffectSizes},
+                    {Statistic::Smd, "SMD", false, Option::EffectSizes}};
     for (const auto& e : expected) {
         const StatisticInfo& info = statisticInfo(e.s);
         EXPECT_EQ(info.statistic, e.s) << e.label;
@@ -54,6 +59,28 @@ TEST(Statistic, EachOptionsTableInOrder) {
               (std::vector<Statistic>{Statistic::PlTau, Statistic::TauU, Statistic::MpdR, Statistic::Ecl,
                                       Statistic::Pnd, Statistic::Pncd}));
     EXPECT_EQ(defaultStatistics(Option::Varden), (std::vector<Statistic>{Statistic::SimD, Statistic::SimR}));
+    EXPECT_EQ(statisticsOf(Option::EffectSizes),
+              (std::vector<Statistic>{Statistic::PlTau, Statistic::TauU, Statistic::MpdR, Statistic::Ecl,
+                                      Statistic::Pnd, Statistic::Pncd, Statistic::MpdD, Statistic::Nap,
+                                      Statistic::TauAB, Statistic::Pem, Statistic::Smd}))
+        << "the four indices and MPD's d only on request, after the table's rows";
+    EXPECT_EQ(statisticsOf(Option::Varden), defaultStatistics(Option::Varden));
+}
+
+TEST(Statistic, ListsOfLabelsInTheirOrder) {
+    std::vector<Statistic> s;
+    std::string error;
+    ASSERT_TRUE(parseStatisticList("NAP,PL-Tau,SIM-r", s, error)) << error;
+    EXPECT_EQ(s, (std::vector<Statistic>{Statistic::Nap, Statistic::PlTau, Statistic::SimR}));
+    const std::vector<Statistic> kept = s;
+    for (const char* bad : {"", "NAP,", ",NAP", "nap", "NAP,NAP", "PL-Tau, NAP"}) {
+        EXPECT_FALSE(parseStatisticList(bad, s, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+    EXPECT_EQ(s, kept) << "a failed parse leaves the list as it was";
+    parseStatisticList("NAP,XYZ", s, error);
+    EXPECT_NE(error.find("unknown statistic 'XYZ'"), std::string::npos) << error;
+    EXPECT_NE(error.find("Tau-AB"), std::string::npos) << "the message lists the labels";
 }
 
 TEST(Statistic, RunsReturnTheOptionsRowsWithPValuesWhereThereIsATest) {
