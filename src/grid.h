@@ -66,6 +66,9 @@ struct RunOptions {
     // seed of the hash.
     std::uint32_t seed = kRunSeed;
     std::string perSeries;  // empty: no per-series file
+    // --statistics: the rows of each option's conditions (chosenStatistics);
+    // empty: each option's table.
+    std::vector<Statistic> statistics;
     bool resume = false;
     // The most memory the run may need for its per-series arrays (0: what
     // the machine, ulimit -v or the control group allows).

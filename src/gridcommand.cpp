@@ -23,7 +23,16 @@ struct GridState {
     std::string shard;
     std::string seedMode = "fixed";
     std::string maxMemory;
+    std::string statistics;
 };
+
+const CLI::Validator kStatisticList(
+    [](std::string& text) -> std::string {
+        std::vector<Statistic> list;
+        std::string error;
+        return parseStatisticList(text, list, error) ? std::string() : error;
+    },
+    "");
 
 const CLI::Validator kShard(
     [](std::string& text) -> std::string {
@@ -138,6 +147,12 @@ void addGridCommands(CLI::App& grid, Invocation& invocation) {
     run->add_option("--seed", r.seed, "The fixed seed or the base of the hash (default 7487)")->type_name("S");
     run->add_option("--per-series", r.perSeries, "Also write every series' values and p-values to FILE")
         ->type_name("FILE");
+    run->add_option("--statistics", state->statistics,
+                    "The rows of each condition, in this order: the listed\n"
+                    "statistics of its option (default: the option's table;\n"
+                    "NAP, Tau-AB, PEM, SMD and MPD-d only when named)")
+        ->type_name("LIST")
+        ->check(kStatisticList);
     run->add_flag("--resume", r.resume, "Keep the finished conditions of an interrupted run and run the rest");
     run->add_option("--max-memory", state->maxMemory,
                     "Refuse a run whose per-series arrays need more than SIZE\n"
@@ -151,9 +166,12 @@ void addGridCommands(CLI::App& grid, Invocation& invocation) {
             if (!state->shard.empty()) parseShard(state->shard, options.shard, options.shards, error);
             parseSeedMode(state->seedMode, options.seedMode);
             if (!state->maxMemory.empty()) parseMemorySize(state->maxMemory, options.maxMemory);
+            if (!state->statistics.empty()) parseStatisticList(state->statistics, options.statistics, error);
             options.commandLine = shellCommandLine(context.args);
             options.progress = ::isatty(STDERR_FILENO) != 0;
-            GridSimulation simulation(context.threads);
+            const std::vector<Statistic> chosen = options.statistics;
+            GridSimulation simulation(context.threads,
+                                      [chosen](Option option) { return chosenStatistics(chosen, option); });
             return gridRun(options, simulation.runner(), std::cerr);
         };
     });

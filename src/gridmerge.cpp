@@ -38,7 +38,17 @@ int readPart(const std::string& path, Part& p, std::ostream& err) {
         err << kWhere << path << ".json: " << error << "\n";
         return kExitInput;
     }
-    ResultsReading reading = readResults(text);
+    std::vector<Statistic> chosen;
+    for (const std::string& label : p.sidecar.statistics) {
+        const std::optional<Statistic> s = statisticNamed(label);
+        if (!s) {
+            err << kWhere << path << ".json: unknown statistic '" << label << "'\n";
+            return kExitInput;
+        }
+        chosen.push_back(*s);
+    }
+    ResultsReading reading =
+        readResults(text, [&chosen](Option option) { return chosenStatistics(chosen, option); });
     p.formatVersion = reading.formatVersion;
     if (reading.error) {
         err << path << ":" << reading.error->line << ":" << reading.error->column << ": " << reading.error->message

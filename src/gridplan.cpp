@@ -77,6 +77,7 @@ Sidecar sidecarOf(const RunOptions& o, const std::vector<Condition>& design, con
     s.replications = o.replications;
     s.alpha = o.alpha;
     s.perSeries = o.perSeries;
+    for (const Statistic statistic : o.statistics) s.statistics.emplace_back(statisticInfo(statistic).label);
     s.commandLine = o.commandLine;
     return s;
 }
@@ -138,7 +139,16 @@ int planRun(const RunOptions& options, RunPlan& plan, std::ostream& err) {
         reportDesignErrors(err, options.design, problems);
         return kExitInput;
     }
+    // --statistics names at least one statistic of every option the design runs.
+    for (const Condition& c : design)
+        if (chosenStatistics(options.statistics, c.option).empty()) {
+            err << kWhere << "--statistics names no statistic of option " << static_cast<int>(c.option)
+                << ", which condition " << c.id << " runs\n";
+            return kExitInput;
+        }
     if (!note.empty()) err << kWhere << options.design << ": note: " << note << "\n";
+    const std::vector<Statistic> chosen = options.statistics;
+    plan.statistics = [chosen](Option option) { return chosenStatistics(chosen, option); };
     plan.part = shardOf(design, options.shard, options.shards);
     warnModelSlips(plan.part, kWhere + options.design + ": ", err);
     plan.sidecar = sidecarOf(options, design, plan.part);

@@ -3,7 +3,8 @@
 #include "runs.h"
 #include "summary.h"
 
-GridSimulation::GridSimulation(int threads) : simulator_(std::make_unique<Simulator>(threads)) {}
+GridSimulation::GridSimulation(int threads, StatisticsOf statistics)
+    : simulator_(std::make_unique<Simulator>(threads)), statistics_(std::move(statistics)) {}
 
 GridSimulation::~GridSimulation() = default;
 
@@ -19,6 +20,7 @@ ConditionOutcome GridSimulation::run(const Condition& c, std::uint32_t seed, int
     settings.seed = seed;
     settings.alpha = alpha;
     Rng rng;  // fresh: no state of an earlier condition
+    settings.statistics = statistics_(c.option);
     return conditionOutcome(simulator_->run(c.option, c.model, rng, settings, [] {}), replications);
 }
 

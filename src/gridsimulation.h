@@ -13,14 +13,16 @@
 
 #include "grid.h"
 #include "mersenne.h"
+#include "resultsread.h"
 #include "statistic.h"
 
 class Simulator;
 
 class GridSimulation {
 public:
-    // threads <= 0 uses all hardware threads.
-    explicit GridSimulation(int threads);
+    // threads <= 0 uses all hardware threads.  A condition's rows are the
+    // statistics of its option (its table unless a study names others).
+    explicit GridSimulation(int threads, StatisticsOf statistics = defaultStatistics);
     ~GridSimulation();
     GridSimulation(const GridSimulation&) = delete;
     GridSimulation& operator=(const GridSimulation&) = delete;
@@ -33,6 +35,7 @@ public:
 
 private:
     std::unique_ptr<Simulator> simulator_;
+    StatisticsOf statistics_;
 };
 
 // A run's rows of a condition of `replications` series, summarized as the

@@ -105,6 +105,11 @@ public:
         return it == root_.end() ? nullptr : &*it;
     }
 
+    bool wrongType(const char* name) {
+        error_ = std::string("field '") + name + "' has the wrong type";
+        return false;
+    }
+
 private:
     // The exact bytes of a text that is not UTF-8, from its NAME_bytes field.
     bool exact(const char* name, std::string& out) {
@@ -121,11 +126,6 @@ private:
         const Json* v = optional(name);
         if (v == nullptr) error_ = std::string("field '") + name + "' is missing";
         return v;
-    }
-
-    bool wrongType(const char* name) {
-        error_ = std::string("field '") + name + "' has the wrong type";
-        return false;
     }
 
     template <class T>
@@ -174,7 +174,16 @@ bool readFields(const Json& root, bool rawBytes, Sidecar& s, std::string& error)
     if (!(reps != nullptr && reps->is_string() && reps->get<std::string>() == "default") &&
         !f.whole("replications", s.replications))
         return false;
-    return f.optionalText("per_series", s.perSeries);
+    if (!f.optionalText("per_series", s.perSeries)) return false;
+    s.statistics.clear();
+    const Json* statistics = f.optional("statistics");
+    if (statistics == nullptr || statistics->is_null()) return true;
+    if (!statistics->is_array()) return f.wrongType("statistics");
+    for (const Json& label : *statistics) {
+        if (!label.is_string()) return f.wrongType("statistics");
+        s.statistics.push_back(label.get<std::string>());
+    }
+    return true;
 }
 
 }  // namespace
@@ -210,6 +219,7 @@ std::string sidecarJson(const Sidecar& s) {
         j["per_series"] = nullptr;
     else
         putText(j, "per_series", s.perSeries);
+    if (!s.statistics.empty()) j["statistics"] = s.statistics;
     putText(j, "command_line", s.commandLine);
     return j.dump(2) + "\n";
 }
@@ -256,5 +266,6 @@ std::string studyDifference(const Sidecar& a, const Sidecar& b) {
     if (a.seed != b.seed) return "seed";
     if (a.replications != b.replications) return "replications";
     if (!(a.alpha == b.alpha)) return "alpha";
+    if (a.statistics != b.statistics) return "statistics";
     return "";
 }

@@ -8,7 +8,8 @@
 // results.h; versions 1 and 2 read), program_version, design_hash,
 // design_conditions, shard, shards, conditions (the ids in the file),
 // seed_mode, seed, replications (a number, or "default"), alpha, per_series
-// (a path, or null) and command_line; per_series_bytes and
+// (a path, or null), statistics (the labels of --statistics; absent when a
+// run computed each option's table) and command_line; per_series_bytes and
 // command_line_bytes beside those two when their bytes are not UTF-8.
 //
 // To add a field: a member here, one line in sidecarJson, and its reading in
@@ -35,6 +36,7 @@ struct Sidecar {
     int replications = 0;            // 0: each option's default
     double alpha = 0.05;
     std::string perSeries;           // the per-series file, empty without one
+    std::vector<std::string> statistics;  // labels of --statistics; empty: each option's table
     std::string commandLine;
 };
 

@@ -56,6 +56,14 @@ std::vector<Statistic> statisticsOf(Option option) {
     return rows;
 }
 
+std::vector<Statistic> chosenStatistics(const std::vector<Statistic>& list, Option option) {
+    if (list.empty()) return defaultStatistics(option);
+    std::vector<Statistic> rows;
+    for (const Statistic s : list)
+        if (statisticInfo(s).option == option) rows.push_back(s);
+    return rows;
+}
+
 bool parseStatisticList(std::string_view text, std::vector<Statistic>& out, std::string& error) {
     std::vector<Statistic> list;
     for (std::size_t at = 0;;) {

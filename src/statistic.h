@@ -47,6 +47,11 @@ std::optional<Statistic> statisticNamed(std::string_view label);
 // those that are computed only on request.
 std::vector<Statistic> statisticsOf(Option option);
 
+// The rows of an option when a run names its statistics: those of the list
+// that belong to the option, in the list's order; the option's table when
+// the list is empty.
+std::vector<Statistic> chosenStatistics(const std::vector<Statistic>& list, Option option);
+
 // A list of labels, separated by commas ("PL-Tau,NAP"), as the statistics in
 // the list's order.  False with a message naming the first label that is
 // unknown or named twice, or an empty list.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "dialogue.h"
@@ -258,5 +259,73 @@ TEST_F(GridSimulationTest, CommandLineEndToEnd) {
     EXPECT_NE(last.err.find("shard 2/2 is missing"), std::string::npos);
     EXPECT_EQ(sh({"grid", "run", "design.csv", "--shard", "3/2", "-o", "x.csv"}), 2);
     EXPECT_EQ(sh({"grid", "run", "design.csv", "--seed-mode", "random", "-o", "x.csv"}), 2);
+    EXPECT_FALSE(fs::exists(path("x.csv")));
+}
+
+// --statistics: the named rows of each option, the same numbers as the
+// table's rows, sharded and merged like any study; a design with an option
+// the list leaves without a row is refused before anything runs.
+TEST_F(GridSimulationTest, ChosenStatisticsAreTheTablesRowsAndMore) {
+    const auto sh = [&](std::vector<std::string> args) {
+        const ProgramRun r = runBinary(args, "", Stdout::Capture, directory().string());
+        EXPECT_EQ(r.err.find("error"), std::string::npos) << r.err;
+        return r;
+    };
+    write("design.csv", kHeader + "1,1,4,5,0,1,0,1,1,0,0\n2,2,4,4,0,1,0,1,1,0,0\n3,1,3,3,0,0,0,1,1,0,0\n");
+    const std::vector<std::string> common = {"grid", "run", "design.csv", "--replications", "20", "--threads", "2"};
+    const auto with = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = common;
+        args.insert(args.end(), more.begin(), more.end());
+        return sh(args);
+    };
+    ASSERT_EQ(with({"-o", "all.csv"}).status, 0);
+    ASSERT_EQ(with({"--statistics", "NAP,PL-Tau,SIM-r,SMD", "-o", "chosen.csv"}).status, 0);
+
+    // Rows by condition and statistic, without the design's columns.
+    const auto rowsOf = [&](const std::string& file) {
+        std::map<std::string, std::string> rows;
+        std::vector<std::string> order;
+        std::istringstream in(read(file));
+        std::string line;
+        std::getline(in, line);
+        while (std::getline(in, line)) {
+            const std::vector<std::string> f = csvFields(line);
+            rows[f[0] + "/" + f[13]] = line.substr(line.find("," + f[13] + ","));
+            order.push_back(f[0] + "/" + f[13]);
+        }
+        return std::make_pair(rows, order);
+    };
+    const auto [all, allOrder] = rowsOf("all.csv");
+    const auto [chosen, order] = rowsOf("chosen.csv");
+    EXPECT_EQ(order, (std::vector<std::string>{"1/NAP", "1/PL-Tau", "1/SMD", "2/SIM-r", "3/NAP", "3/PL-Tau", "3/SMD"}));
+    for (const char* key : {"1/PL-Tau", "2/SIM-r", "3/PL-Tau"}) EXPECT_EQ(chosen.at(key), all.at(key)) << key;
+    const std::string& smd = chosen.at("1/SMD");
+    EXPECT_TRUE(smd.find(",NA,") != std::string::npos && smd.ends_with(",NA")) << "SMD has no test: " << smd;
+    EXPECT_EQ(read("all.csv.json").find("\"statistics\""), std::string::npos) << "default sidecars as before";
+    EXPECT_NE(read("chosen.csv.json").find("\"statistics\": [\n    \"NAP\",\n    \"PL-Tau\""), std::string::npos)
+        << read("chosen.csv.json");
+
+    for (const char* shard : {"1/2", "2/2"})
+        ASSERT_EQ(with({"--statistics", "NAP,PL-Tau,SIM-r,SMD", "--shard", shard, "-o",
+                        std::string("part-") + shard[0] + ".csv"})
+                      .status,
+                  0);
+    ASSERT_EQ(sh({"grid", "merge", "part-1.csv", "part-2.csv", "-o", "merged.csv"}).status, 0);
+    EXPECT_EQ(read("merged.csv"), read("chosen.csv"));
+    ASSERT_EQ(with({"--shard", "2/2", "-o", "other-2.csv"}).status, 0);
+    const ProgramRun mixed = runBinary({"grid", "merge", "part-1.csv", "other-2.csv", "-o", "x.csv"}, "",
+                                       Stdout::Capture, directory().string());
+    EXPECT_EQ(mixed.status, 2);
+    EXPECT_NE(mixed.err.find("differ in statistics"), std::string::npos) << mixed.err;
+
+    const ProgramRun none = runBinary({"grid", "run", "design.csv", "--statistics", "NAP", "-o", "x.csv"}, "",
+                                      Stdout::Capture, directory().string());
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.err.find("--statistics names no statistic of option 2, which condition 2 runs"), std::string::npos)
+        << none.err;
+    const ProgramRun unknown = runBinary({"grid", "run", "design.csv", "--statistics", "NAP,XX", "-o", "x.csv"}, "",
+                                         Stdout::Capture, directory().string());
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("unknown statistic 'XX'"), std::string::npos) << unknown.err;
     EXPECT_FALSE(fs::exists(path("x.csv")));
 }

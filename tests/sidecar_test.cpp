@@ -171,3 +171,22 @@ TEST(Sidecar, NamesTheFirstDifferenceAndRejectsOtherFiles) {
     EXPECT_FALSE(parseSidecar("{", s, error));
     EXPECT_EQ(error.rfind("not JSON: parse error at line 1, column 2", 0), 0u) << error;
 }
+
+TEST(Sidecar, ChosenStatisticsRoundTripAndTellStudiesApart) {
+    Sidecar plain;
+    plain.programVersion = "0.1";
+    plain.seedMode = "fixed";
+    Sidecar chosen = plain;
+    chosen.statistics = {"NAP", "PL-Tau"};
+    EXPECT_EQ(sidecarJson(plain).find("statistics"), std::string::npos) << "absent when not asked for";
+    Sidecar back;
+    std::string error;
+    ASSERT_TRUE(parseSidecar(sidecarJson(chosen), back, error)) << error;
+    EXPECT_EQ(back.statistics, chosen.statistics);
+    ASSERT_TRUE(parseSidecar(sidecarJson(plain), back, error)) << error;
+    EXPECT_TRUE(back.statistics.empty());
+    EXPECT_EQ(studyDifference(plain, chosen), "statistics");
+    std::string wrong = sidecarJson(chosen);
+    wrong.replace(wrong.find("\"NAP\""), 5, "7");
+    EXPECT_FALSE(parseSidecar(wrong, back, error));
+}
