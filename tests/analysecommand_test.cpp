@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "cli.h"
+
+#include <map>
+#include <sstream>
 #include "test.h"
 
 namespace {
@@ -97,4 +100,41 @@ TEST(AnalyseCommand, ParsesIntoWork) {
     EXPECT_TRUE(invocation.command);
     Invocation without;
     EXPECT_FALSE(parseCommandLine({"analyse", "d.csv"}, without).proceed) << "-o is required";
+}
+
+// The README's worked example, against the values worked out by hand there.
+TEST(AnalyseCommand, TheWorkedExampleGivesTheHandWorkedValues) {
+    const ScratchDirectory dir;
+    dir.write("observed.csv", readFile(std::string(ZELKOR_TEST_DATA) + "/../examples/observed.csv"));
+    const ProgramRun run = runBinary({"analyse", "observed.csv", "--phases", "baseline,intervention", "-o", "c.csv"},
+                                     "", Stdout::Capture, dir.directory().string());
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::map<std::string, std::pair<double, double>> found;  // case/statistic -> value, p (NaN for NA)
+    std::istringstream in(dir.read("c.csv"));
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        const std::vector<std::string> f = csvFields(line);
+        const auto number = [](const std::string& t) { return t == "NA" ? NAN : std::strtod(t.c_str(), nullptr); };
+        found[f[0] + "/" + f[4]] = {number(f[5]), number(f[6])};
+    }
+    EXPECT_EQ(found.size(), 33u);
+    // Ada: A 3 4 3 5, B 7 8 9 8 (one NA left out); every pair has B higher.
+    EXPECT_EQ(found["Ada/NAP"].first, 1.0);
+    // Ties (3, 3 and 8, 8): z = (16 - 8 - 0.5) / sqrt(16/12 (9 - 12/56)) = 2.1913.
+    EXPECT_NEAR(found["Ada/NAP"].second, std::erfc(7.5 / std::sqrt(16.0 / 12 * (9 - 12.0 / 56)) / std::sqrt(2.0)), 1e-8);
+    EXPECT_EQ(found["Ada/Tau-AB"].second, found["Ada/NAP"].second);
+    EXPECT_EQ(found["Ada/PEM"], std::make_pair(1.0, 0.0625));  // median 3.5, four of four above
+    // (8 - 3.75) / sqrt(2.75 / 3) * (1 - 3 / 11)
+    EXPECT_NEAR(found["Ada/SMD"].first, 4.25 / std::sqrt(2.75 / 3) * (8.0 / 11), 1e-6);
+    EXPECT_EQ(found["Ada/PND"].first, 1.0);
+    // Ben: A 6 5 6 6 5, B 6 7 6 8 7: 22 of 25 pairs, ties one half.
+    EXPECT_NEAR(found["Ben/NAP"].first, 0.88, 1e-7);
+    EXPECT_NEAR(found["Ben/Tau-AB"].first, 0.76, 1e-7);
+    EXPECT_NEAR(found["Ben/PEM"].first, 0.8, 1e-7);  // median 6: three above, two on it
+    EXPECT_EQ(found["Ben/PEM"].second, 0.125);       // three of three off the median
+    // Cleo: twelve distinct values, all B above all A: exact p = 2 / C(12, 5).
+    EXPECT_NEAR(found["Cleo/NAP"].second, 2.0 / 792, 1e-11);
+    EXPECT_EQ(found["Cleo/PEM"].second, 1.0 / 128);
+    EXPECT_TRUE(std::isnan(found["Cleo/MPD-r"].second)) << "no test: NA";
 }
