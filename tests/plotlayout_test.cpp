@@ -166,7 +166,7 @@ TEST(PowerGrid, StatisticsChooseAndOrderTheLines) {
     EXPECT_EQ(f.panels[0].lines.front().statistic, "PND");
     EXPECT_EQ(plot::buildPowerFigure(t, power("n_a", "sd_a", "ar1", {"PND"})).panels[0].lines.size(), 1u);
     EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, power("n_a", "", "", {"PNX"})); }),
-              "r.csv: unknown statistic 'PNX' in --statistics; choose from PL-Tau, Tau-U, PND, PNCD, SIM-d, SIM-r");
+              "r.csv: unknown statistic 'PNX' in --statistics; choose from PL-Tau, Tau-U, PND, PNCD, NAP, Tau-AB, PEM, SIM-d, SIM-r");
     EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, power("n_a", "", "", {"ECL"})); }).substr(0, 76),
               "r.csv: ECL in --statistics has no test, so no share of p < alpha; choose fro");
     EXPECT_EQ(messageOf([&] { plot::buildPowerFigure(t, power("n_a", "", "", {"PND", "PND"})); }),
