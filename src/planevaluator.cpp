@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "summary.h"
+
 Condition conditionAtLength(const Condition& base, SearchedFactor factor, int length) {
     Condition c = base;
     if (factor != SearchedFactor::NA) c.model.nB = length;
@@ -54,8 +56,8 @@ void SimulationEvaluator::extend(int replications) {
     });
     if (searched == more.end() || searched->pValues.size() != searched->values.size())
         throw std::invalid_argument("the searched statistic has no test in this option's runs");
-    // The runner's count of p < alpha, a whole number held exactly in a float.
-    rejections_ += static_cast<long long>(searched->significant);
+    // The runner's count of p < alpha.
+    rejections_ += searched->significant;
     if (rows_.empty()) {
         rows_ = std::move(more);
     } else {
@@ -71,12 +73,9 @@ void SimulationEvaluator::extend(int replications) {
 void SimulationEvaluator::settle(const EvaluatedPoint& point) {
     if (!started_ || point.length != length_ || point.replications != series_)
         throw std::logic_error("settling a condition that is not in hand");
-    // The running sum as a run forms it: one float addition per series, in
-    // series order.  A sum of batch sums would round differently.
-    for (StatisticRow& row : rows_) {
-        row.sum = 0.0f;
-        for (const float v : row.values) row.sum = row.sum + v;
-    }
+    // The running sum as a run of all the series forms it; a sum of the
+    // extensions' sums would round differently.
+    for (StatisticRow& row : rows_) row.sum = runningSum(row.values);
     if (settled_) settled_(condition_, seed_, rows_);
     rows_ = {};
     started_ = false;

@@ -5,6 +5,7 @@
 
 #include "rnorm.h"
 #include "simulate.h"
+#include "summary.h"
 
 int defaultThreadCount() {
     const unsigned n = std::thread::hardware_concurrency();
@@ -67,12 +68,14 @@ void store(std::vector<StatisticRow>& rows, int i, const std::vector<Estimate>& 
     }
 }
 
-// Adds iteration i's value to the row's running sum, and its test to the count.
+// Counts iteration i's test.
 void accumulate(StatisticRow& r, int i, double alpha) {
-    const auto at = static_cast<std::size_t>(i);
-    r.sum = r.sum + r.values[at];
-    if (!r.pValues.empty() && static_cast<double>(r.pValues[at]) < alpha)
-        r.significant = r.significant + 1.0f;
+    if (!r.pValues.empty()) countSignificant(r, static_cast<std::size_t>(i), alpha);
+}
+
+// The running sums, once every value is in.
+void finishSums(std::vector<StatisticRow>& rows) {
+    for (StatisticRow& r : rows) r.sum = runningSum(r.values);
 }
 
 // The dots fall before the iterations that start the second, third and last
@@ -131,6 +134,7 @@ std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng
         for (auto& row : rows) accumulate(row, i, settings.alpha);
     };
     blocks_.run(rng, nSim, kEffectSizeBlock, compute, advance, collect);
+    finishSums(rows);
     return rows;
 }
 
@@ -167,5 +171,6 @@ std::vector<StatisticRow> Simulator::vardenRun(const ModelParameters& m, Rng& rn
         for (auto& row : rows) accumulate(row, i, settings.alpha);
     };
     blocks_.run(rng, nSim, kVardenBlock, compute, advance, collect);
+    finishSums(rows);
     return rows;
 }

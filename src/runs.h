@@ -65,8 +65,9 @@ public:
     explicit Simulator(int threads);
 
     // Seeds rng with settings.seed, simulates settings.iterations series and
-    // returns the rows of settings.statistics (or the option's table): values and p-values in iteration order, sums
-    // and counts formed in iteration order.  Any number of threads gives the
+    // returns the rows of settings.statistics (or the option's table): values
+    // and p-values in iteration order, the running sums as runningSum forms
+    // them and exact counts of significant iterations.  Any number of threads gives the
     // same rows and leaves rng in the same state.
     std::vector<StatisticRow> run(Option option, const ModelParameters& model, Rng& rng,
                                   const RunSettings& settings, const ProgressFn& dot);

@@ -8,6 +8,7 @@
 // computation in the option's run.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -58,12 +59,12 @@ std::vector<Statistic> chosenStatistics(const std::vector<Statistic>& list, Opti
 bool parseStatisticList(std::string_view text, std::vector<Statistic>& out, std::string& error);
 
 // One statistic's row: its per-iteration values and, for a statistic with a
-// test, per-iteration p-values; the running sum and the count of significant
-// iterations, both formed in iteration order.
+// test, per-iteration p-values; the running sum behind the mean (see
+// runningSum in summary.h) and the exact count of significant iterations.
 struct StatisticRow {
     Statistic statistic = Statistic::PlTau;
     std::vector<float> values;   // in iteration order
     std::vector<float> pValues;  // in iteration order; empty without a test
     float sum = 0.0f;
-    float significant = 0.0f;
+    std::int64_t significant = 0;
 };

@@ -119,7 +119,7 @@ TEST(Runs, SettingsChangeIterationsSeedAndLevel) {
         ASSERT_EQ(row.pValues.size(), tested ? 37u : 0u);
         int significant = 0;
         for (float p : row.pValues) significant += static_cast<double>(p) < 0.2;
-        EXPECT_EQ(row.significant, static_cast<float>(significant));
+        EXPECT_EQ(row.significant, significant);
     }
 
     // The first 37 iterations of a default run from seed 11 are the same.

@@ -110,7 +110,7 @@ inline StatisticRow descendingRow(Statistic statistic, int n) {
     }
     if (statisticInfo(statistic).hasTest) {
         for (int i = 0; i < n; ++i) r.pValues.push_back(i % 3 == 0 ? 0.01f : 0.5f);
-        r.significant = static_cast<float>((n + 2) / 3);
+        r.significant = (n + 2) / 3;
     }
     return r;
 }
