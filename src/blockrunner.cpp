@@ -5,25 +5,33 @@
 #include <system_error>
 
 // One run's shared state; it lives on the stack of run() until every worker
-// has left it.
+// has left it.  Block b's starting state and flag sit in slot b % window: the
+// slot is filled when b is published and free again once b is collected, so
+// at most `window` blocks are pending (published, not yet collected) at once.
 struct BlockRunner::Job {
     int nIter;
     int blockSize;
     int nBlocks;
+    int window;
     const Compute* compute;
-    std::vector<Rng> starts;           // published starting states
-    std::vector<unsigned char> done;   // blocks computed
+    std::vector<Rng> starts;           // starting states of the pending blocks
+    std::vector<unsigned char> done;   // the pending blocks computed
     int nPublished = 0;
     int nLeft = 0;                     // workers that have finished with the job
     std::atomic<int> nextBlock{0};
 
     int firstOf(int b) const { return b * blockSize; }
     int countOf(int b) const { return std::min(blockSize, nIter - b * blockSize); }
+    std::size_t slotOf(int b) const { return static_cast<std::size_t>(b % window); }
 };
 
 // More workers than this only cost start-up time and memory: no run has
 // enough blocks to keep them busy.
 constexpr int kMaxWorkers = 256;
+
+// Pending blocks per worker: enough that the replay runs ahead of the workers
+// and a slow block does not stall the others.
+constexpr int kPendingPerWorker = 4;
 
 BlockRunner::BlockRunner(int threads) : threads_(std::min(threads, kMaxWorkers)) {}
 
@@ -64,12 +72,12 @@ void BlockRunner::workerLoop(int slot) {
             {
                 std::unique_lock lock(mutex_);
                 published_.wait(lock, [&] { return job->nPublished > b; });
-                local.restore(job->starts[static_cast<std::size_t>(b)]);
+                local.restore(job->starts[job->slotOf(b)]);
             }
             (*job->compute)(slot, local, job->firstOf(b), job->countOf(b));
             {
                 std::lock_guard lock(mutex_);
-                job->done[static_cast<std::size_t>(b)] = 1;
+                job->done[job->slotOf(b)] = 1;
             }
             finished_.notify_all();
         }
@@ -101,8 +109,9 @@ void BlockRunner::run(Rng& rng, int nIter, int blockSize, const Compute& compute
         return;
     }
 
-    job.starts.resize(static_cast<std::size_t>(job.nBlocks));
-    job.done.assign(static_cast<std::size_t>(job.nBlocks), 0);
+    job.window = std::min(job.nBlocks, kPendingPerWorker * static_cast<int>(pool_.size()));
+    job.starts.resize(static_cast<std::size_t>(job.window));
+    job.done.assign(static_cast<std::size_t>(job.window), 0);
     {
         std::lock_guard lock(mutex_);
         job_ = &job;
@@ -110,12 +119,15 @@ void BlockRunner::run(Rng& rng, int nIter, int blockSize, const Compute& compute
     }
     wake_.notify_all();
 
+    // Collects published blocks in order, up to block `upTo` (exclusive);
+    // without `wait` only those already computed.  Only this thread
+    // publishes, so it reads nPublished without the lock.
     int nCollected = 0;  // blocks whose iterations have been collected
-    const auto collectReady = [&](bool wait) {
-        while (nCollected < job.nBlocks) {
+    const auto collectReady = [&](int upTo, bool wait) {
+        while (nCollected < upTo && nCollected < job.nPublished) {
             {
                 std::unique_lock lock(mutex_);
-                const auto ready = [&] { return job.done[static_cast<std::size_t>(nCollected)] != 0; };
+                const auto ready = [&] { return job.done[job.slotOf(nCollected)] != 0; };
                 if (wait)
                     finished_.wait(lock, ready);
                 else if (!ready())
@@ -126,16 +138,19 @@ void BlockRunner::run(Rng& rng, int nIter, int blockSize, const Compute& compute
     };
 
     for (int b = 0; b < job.nBlocks; ++b) {
+        // Block b takes the slot of block b - window once that is collected.
+        collectReady(b - job.window + 1, true);
         {
             std::lock_guard lock(mutex_);
-            job.starts[static_cast<std::size_t>(b)] = rng.snapshot();
+            job.starts[job.slotOf(b)] = rng.snapshot();
+            job.done[job.slotOf(b)] = 0;
             ++job.nPublished;
         }
         published_.notify_all();
         advance(rng, job.countOf(b));
-        collectReady(false);
+        collectReady(job.nBlocks, false);
     }
-    collectReady(true);
+    collectReady(job.nBlocks, true);
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [&] { return job.nLeft == static_cast<int>(pool_.size()); });
     job_ = nullptr;

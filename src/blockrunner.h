@@ -42,7 +42,10 @@ public:
     // blocks run in order on rng itself, on slot 0.  Otherwise this thread
     // replays the draws and hands each block its starting state, workers
     // compute blocks in any order, and results are still collected in order.
-    // Either way rng ends in the same state.
+    // Either way rng ends in the same state.  The runner's memory does not
+    // grow with nIter: it holds the starting states of at most a few blocks
+    // per worker (those published and not yet collected), and the replay
+    // waits for collection when that many are pending.
     void run(Rng& rng, int nIter, int blockSize, const Compute& compute, const Advance& advance,
              const Collect& collect);
 

@@ -8,7 +8,6 @@
 #include <limits>
 
 #include "boundedread.h"
-#include "mersenne.h"
 #include "messagetext.h"
 
 namespace {
@@ -59,11 +58,7 @@ std::optional<std::uint64_t> runMemory(const RunShape& shape, std::uint64_t repl
     const auto tests = static_cast<std::uint64_t>(std::max(shape.tests, 0));
     std::uint64_t perSeries = 4 * (statistics + tests) + 4;
     if (shape.perSeries) perSeries += 2 * kPerSeriesLineBytes * statistics;
-    const auto blockSize = static_cast<std::uint64_t>(std::max(shape.seriesPerBlock, 1));
-    const std::uint64_t blocks = replications / blockSize + (replications % blockSize != 0 ? 1 : 0);
-    const std::optional<std::uint64_t> blockBytes = mulAdd(blocks, sizeof(Rng) + 1, 0);
-    if (!blockBytes) return std::nullopt;
-    return mulAdd(replications, perSeries, *blockBytes);
+    return mulAdd(replications, perSeries, 0);
 }
 
 MemoryCeiling memoryCeiling() {

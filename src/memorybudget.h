@@ -10,12 +10,11 @@
 //     4 bytes per statistic (its value) and per test (its p-value), kept
 //       for the whole condition;
 //     4 bytes for the sorted copy that summarising one statistic makes;
-//     sizeof(Rng) + 1 bytes per block of seriesPerBlock series (the
-//       generator state the block runner hands each block, and its flag);
 //     with per-series output, kPerSeriesLineBytes per statistic, twice (the
 //       condition's lines are built as one string, which grows by doubling).
-//   The figure is a floor: workspaces, threads and the program itself come
-//   on top, and do not grow with the replications.
+//   The figure is a floor: workspaces, threads, the block runner's starting
+//   states (a few per worker) and the program itself come on top, and do
+//   not grow with the replications.
 // - memoryCeiling() is the least of the machine's physical memory
 //   (sysconf), the address-space limit (RLIMIT_AS, ulimit -v) and the
 //   memory limit of the process's control group (cgroup v2 memory.max,
@@ -41,7 +40,6 @@
 struct RunShape {
     int statistics = 0;      // rows of the run (6 for option 1, 2 for option 2)
     int tests = 0;           // rows with p-values (4 and 2)
-    int seriesPerBlock = 1;  // the block runner's block size for the option
     bool perSeries = false;  // per-series lines are written
 };
 

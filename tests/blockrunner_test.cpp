@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -103,4 +105,30 @@ TEST(BlockRunner, AbsurdThreadCountsAreCapped) {
     const ToyRun got = runToy(runner, 40, 3, 5), expected = runToy(reference, 40, 3, 5);
     EXPECT_EQ(got.collected, expected.collected);
     EXPECT_TRUE(got.after == expected.after);
+}
+
+TEST(BlockRunner, PendingBlocksAreBoundedByTheWorkersNotTheRun) {
+    // The replay runs once per published block; a block stays pending until
+    // its last iteration is collected.  A slow first block must hold the
+    // replay back instead of letting every later block's state pile up.
+    for (const int threads : {2, 3}) {
+        BlockRunner runner(threads);
+        Rng rng;
+        sgenrand(rng, 5);
+        std::atomic<bool> firstDone{false};
+        int published = 0, collectedBlocks = 0, mostPending = 0;
+        const auto compute = [&](int, Rng& r, int first, int) {
+            if (first == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50)), firstDone = true;
+            genrand(r);
+        };
+        const auto advance = [&](Rng& r, int) {
+            mostPending = std::max(mostPending, ++published - collectedBlocks);
+            skipUniforms(r, 1);
+        };
+        const auto collect = [&](int) { ++collectedBlocks; };
+        runner.run(rng, 2000, 1, compute, advance, collect);
+        EXPECT_EQ(collectedBlocks, 2000);
+        EXPECT_LE(mostPending, 4 * threads) << threads << " threads";
+        EXPECT_TRUE(firstDone);
+    }
 }

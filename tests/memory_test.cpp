@@ -279,12 +279,12 @@ TEST(OutOfMemory, AStudyRunStoppedHalfwayResumesToTheSameBytes) {
 // ---- The figure and the ceiling --------------------------------------------------------------
 
 TEST(MemoryBudget, CountsWhatScalesWithTheReplications) {
-    const RunShape option1{6, 4, 250, false};
-    const std::uint64_t state = sizeof(Rng) + 1;
-    EXPECT_EQ(runMemory(option1, 10000), 10000 * (4 * 10 + 4) + 40 * state);
-    EXPECT_EQ(runMemory(option1, 10001), 10001 * (4 * 10 + 4) + 41 * state);
-    EXPECT_EQ(runMemory({6, 4, 250, true}, 1000), 1000 * (44 + 2 * 64 * 6) + 4 * state);
-    EXPECT_EQ(runMemory({2, 2, 1, false}, 1000), 1000 * (4 * 4 + 4 + state));
+    const RunShape option1{6, 4, false};
+    EXPECT_EQ(runMemory(option1, 10000), 10000 * (4 * 10 + 4));
+    EXPECT_EQ(runMemory(option1, 10001), 10001 * (4 * 10 + 4));
+    EXPECT_EQ(runMemory({6, 4, true}, 1000), 1000 * (44 + 2 * 64 * 6));
+    // Option 2's blocks of one series no longer hold a generator state each.
+    EXPECT_EQ(runMemory({2, 2, false}, 100000), 100000 * (4 * 4 + 4));
     EXPECT_EQ(runMemory(option1, 0), 0u);
     const std::optional<std::uint64_t> most = runMemory(option1, 2147483647);
     ASSERT_TRUE(most);
