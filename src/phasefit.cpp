@@ -8,6 +8,14 @@
 #include "quicksort.h"
 #include "variance.h"
 
+// AVX2 clones, chosen when the program is loaded; ThreadSanitizer's build
+// keeps the default code alone (see rnorm.cpp).
+#ifdef __SANITIZE_THREAD__
+#define ZELKOR_AVX2_CLONES
+#else
+#define ZELKOR_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
+#endif
+
 namespace {
 std::size_t sizeOf(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
 
@@ -87,8 +95,14 @@ float medianByCount(long long total, std::size_t entries, Entry entry) {
 
 bool ResampleFit::prepare(const float* pfX, const float* pfY, int nN) {
     n_ = nN;
-    if (nN < 2 || hasNaN(pfX, nN) || hasNaN(pfY, nN)) return false;
-    pairs_.clear();
+    if (nN < 2 || nN > kMaxPoints || hasNaN(pfX, nN) || hasNaN(pfY, nN)) return false;
+    struct Pair {
+        float slope;
+        int a;
+        int b;
+    };
+    std::vector<Pair> pairs;
+    pairs.reserve(sizeOf(nN) * sizeOf(nN - 1) / 2);
     for (int a = 0; a < nN - 1; ++a) {
         for (int b = a + 1; b < nN; ++b) {
             if (pfX[a] == pfX[b]) return false;
@@ -98,14 +112,54 @@ bool ResampleFit::prepare(const float* pfX, const float* pfY, int nN) {
                 (static_cast<double>(pfY[b]) - static_cast<double>(pfY[a])) /
                 (static_cast<double>(pfX[b]) - static_cast<double>(pfX[a])));
             if (!(slope <= kSentinel)) return false;
-            pairs_.push_back({slope, a, b});
+            pairs.push_back({slope, a, b});
         }
     }
-    std::sort(pairs_.begin(), pairs_.end(),
-              [](const Pair& l, const Pair& r) { return l.slope < r.slope; });
+    std::sort(pairs.begin(), pairs.end(), [](const Pair& l, const Pair& r) { return l.slope < r.slope; });
+    const std::size_t padded = (pairs.size() + kChunk - 1) / kChunk * kChunk;
+    slopes_.assign(padded, 0.0f);
+    first_.assign(padded, nN);
+    second_.assign(padded, nN);
+    for (std::size_t p = 0; p < pairs.size(); ++p) {
+        slopes_[p] = pairs[p].slope;
+        first_[p] = pairs[p].a;
+        second_[p] = pairs[p].b;
+    }
     sortedByValue(pfY, ys_);
     sortedByValue(pfX, xs_);
     return true;
+}
+
+namespace {
+// Weight of chunk `chunk`'s pairs: the products of their points' counts.
+ZELKOR_AVX2_CLONES std::int32_t chunkWeight(const std::int32_t* first, const std::int32_t* second,
+                                           const int* counts, std::size_t chunk) {
+    constexpr int k = ResampleFit::kChunk;
+    const std::int32_t* a = first + chunk * k;
+    const std::int32_t* b = second + chunk * k;
+    std::int32_t sum = 0;
+    for (int j = 0; j < k; ++j) sum += counts[a[j]] * counts[b[j]];
+    return sum;
+}
+}  // namespace
+
+float ResampleFit::slopeAt(const int* counts, long long pos, std::size_t& chunk, long long& seen) const {
+    // Whole chunks whose pairs all lie at or before pos.
+    for (;;) {
+        const std::int32_t w = chunkWeight(first_.data(), second_.data(), counts, chunk);
+        if (seen + w > pos) break;
+        seen += w;
+        ++chunk;
+    }
+    // The pair in this chunk whose weights carry the running count past pos.
+    long long at = seen;
+    const std::size_t base = chunk * kChunk;
+    std::size_t p = base;
+    for (;; ++p) {
+        at += static_cast<long long>(counts[first_[p]]) * counts[second_[p]];
+        if (at > pos) break;
+    }
+    return slopes_[p];
 }
 
 void ResampleFit::fit(const int* counts, float* pfInt, float* pfSlope) const {
@@ -114,10 +168,16 @@ void ResampleFit::fit(const int* counts, float* pfInt, float* pfSlope) const {
     const long long nFinite = (static_cast<long long>(n_) * n_ - squares) / 2;
     float slope = kSentinel;
     if (nFinite > 0) {
-        slope = medianByCount(nFinite, pairs_.size(), [&](std::size_t p, long long& w) {
-            w = static_cast<long long>(counts[pairs_[p].a]) * counts[pairs_[p].b];
-            return pairs_[p].slope;
-        });
+        // The middle pairs' positions; they weigh nFinite together, so the
+        // walk stops inside the pairs.
+        const long long hiPos = nFinite / 2;
+        const long long loPos = nFinite % 2 == 1 ? hiPos : hiPos - 1;
+        std::size_t chunk = 0;
+        long long seen = 0;
+        const float lo = slopeAt(counts, loPos, chunk, seen);
+        const float hi = slopeAt(counts, hiPos, chunk, seen);
+        slope = nFinite % 2 == 1 ? hi
+                                 : static_cast<float>((static_cast<double>(lo) + static_cast<double>(hi)) / 2.0);
     }
     *pfSlope = slope;
     const auto byPoint = [&](const std::vector<Point>& sorted) {
@@ -150,7 +210,7 @@ void theilSenStdErrVARDEN(Rng& rng, const float* pfX, const float* pfY, int nN, 
     ResampleFit& byCount = ws.byCount;
     std::vector<int>& counts = ws.counts;
     const bool counting = byCount.prepare(pfX, pfY, nN);
-    counts.assign(sizeOf(nN), 0);
+    counts.assign(sizeOf(nN) + 1, 0);
 
     int nInfCount = 0;
     for (int r = 0; r < kReplicates; ++r) {

@@ -3,6 +3,7 @@
 // spread of a standard deviation over resamples.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "buffer.h"
@@ -25,30 +26,43 @@ inline constexpr int kReplicates = 1000;
 // phase values by counting: they equal what sorting the resample gives, up to
 // the sign of a zero.  The bootstrap uses the replicates only through the
 // discard test and standard deviations, which a zero's sign cannot change.
+//
+// The slope median walks the pairs in slope order, a chunk at a time: each
+// chunk's weight is summed without a branch (the points' indices are read in
+// order and their counts gathered), and only the chunk holding a middle
+// position is searched pair by pair.
 class ResampleFit {
 public:
+    // Longest phase the shortcut takes: its weights are summed in 32 bits.
+    static constexpr int kMaxPoints = 10000;
+    // Pairs per chunk of the walk.
+    static constexpr int kChunk = 32;
+
     // Prepares the phase's pairs and sorted values; false when the counting
     // shortcut does not apply and every resample must be fitted directly.
     bool prepare(const float* pfX, const float* pfY, int nN);
 
-    // Line through the resample whose point a was drawn counts[a] times.
+    // Line through the resample whose point a was drawn counts[a] times;
+    // counts holds nN + 1 entries, the last one 0 (the padding pairs' point).
     void fit(const int* counts, float* pfInt, float* pfSlope) const;
 
 private:
-    struct Pair {
-        float slope;
-        int a;
-        int b;
-    };
     struct Point {
         float value;
         int index;
     };
 
     void sortedByValue(const float* v, std::vector<Point>& out) const;
+    // The slope at weighted position pos (0-based) of the pairs in slope
+    // order, searching from chunk `chunk`, whose preceding pairs weigh `seen`.
+    float slopeAt(const int* counts, long long pos, std::size_t& chunk, long long& seen) const;
 
     int n_ = 0;
-    std::vector<Pair> pairs_;
+    // The pairs in slope order, padded to whole chunks with pairs of point
+    // n_ (weight 0): slope and the two points' indices.
+    std::vector<float> slopes_;
+    std::vector<std::int32_t> first_;
+    std::vector<std::int32_t> second_;
     std::vector<Point> ys_;
     std::vector<Point> xs_;
 };
@@ -63,7 +77,7 @@ struct PhaseFitWorkspace {
     Buffer bootX;       // one resample
     Buffer bootY;
     ResampleFit byCount;
-    std::vector<int> counts;  // multiplicities of one resample
+    std::vector<int> counts;  // multiplicities of one resample, and a 0
 };
 
 // Theil-Sen line through one phase; pairs with equal x are left out of the

@@ -157,6 +157,12 @@ TEST(VardenBootstrap, LineErrorsMatchResampleAndRefit) {
     Rng gen = seeded(31);
     std::vector<std::pair<Vec, Vec>> phases;
     for (int n : {2, 3, 4, 7, 10}) phases.push_back({times(1, n), noisy(gen, n, 0, n)});
+    // Long phases: the slope walk crosses many chunks of pairs, and whole
+    // numbers make runs of tied slopes that straddle the chunks.
+    for (int n : {33, 57, 100}) phases.push_back({times(1, n), noisy(gen, n, 1, n)});
+    Vec whole;
+    for (int i = 0; i < 64; ++i) whole.push_back(static_cast<float>((i * 7) % 5));
+    phases.push_back({times(1, 64), whole});
     phases.push_back({times(1, 6), {2, 4, 4, 8, 6, 12}});                // tied pair slopes
     phases.push_back({times(1, 5), {0, 3, -1, 2, 0}});                   // zeros, zero slopes
     phases.push_back({{3, 1, 2, 2, 5}, {1, 2, 3, 4, 5}});                // a repeated time
