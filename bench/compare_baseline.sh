@@ -6,8 +6,9 @@
 # whole-numbered data (SD 0 with whole trend and level: ties and exact
 # slopes), small SDs, constant and all-zero phases, NaN and infinite entries,
 # values near the float limit and subnormal ones, AR and MA errors, several
-# runs in one session (workspaces reused from run to run), and a few short
-# option-2 runs (the median and sort helpers are shared with the method).
+# runs in one session (workspaces reused from run to run), and option-2 runs
+# from 10 to 100 points per phase (the bootstrap's slope walk; the median and
+# sort helpers are shared with the method).
 #
 # Usage: bench/compare_baseline.sh [-q] [-t THREADS] [-r REFERENCE] [ZELKOR]
 #   -q            quick: only the sessions the reference finishes in seconds
@@ -80,6 +81,12 @@ cases=(
     "method_short|1|2|10 10 0.1 1 0 1 1 0 0.4"
     "method_whole_numbers|1|2|15 15 1 2 0 0 0 0 0"
     "method_ar|1|2|12 12 0 1 0 1 1 0.3"
+    "method_constant|1|2|30 30 0 2 0 0 0 0 0"
+    "method_nan|1|2|20 20 nan 1 0 1 1 0 0"
+    "method_rounded_ties|1|2|40 40 0.25 0.5 0 0.125 0.125 0 0"
+    "method_50_whole|0|2|50 50 1 2 0 0 0 0 0"
+    "method_100|0|2|100 100 0.1 1 0 1 1 0 0.4"
+    "method_100_ar|0|2|100 60 0 1 0.05 2 1 0.6"
 )
 
 thread_args=()

@@ -89,6 +89,21 @@ bool dotBefore(int i, int nSim) {
 
 }  // namespace
 
+void skipSeries(Option option, const ModelParameters& m, Rng& rng, int count) {
+    const auto seriesDraws = static_cast<std::uint64_t>(seriesDrawCount(m.nA, m.nB, m.fAR1));
+    if (option == Option::EffectSizes) {
+        skipNormals(rng, seriesDraws * static_cast<std::uint64_t>(std::max(count, 0)));
+        return;
+    }
+    const auto uniforms = static_cast<std::uint64_t>(vardenUniformCount(m.nA, m.nB));
+    const auto normals = static_cast<std::uint64_t>(vardenNormalCount(m.nB, kVardenInnerSimulations));
+    for (int c = 0; c < count; ++c) {
+        skipNormals(rng, seriesDraws);
+        skipUniforms(rng, uniforms);
+        skipNormals(rng, normals);
+    }
+}
+
 Simulator::Simulator(int threads)
     : blocks_(threads > 0 ? threads : defaultThreadCount()),
       spaces_(static_cast<std::size_t>(blocks_.workerSlots())) {}
@@ -114,7 +129,6 @@ std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng
 
     const NonOverlapTable pTable(m.nA, m.nB);
     const int n = std::max(m.nA, 0) + std::max(m.nB, 0);
-    const int drawsPerSeries = seriesDrawCount(m.nA, m.nB, m.fAR1);
 
     const auto compute = [&](int worker, Rng& r, int first, int count) {
         WorkerSpace& space = spaces_[static_cast<std::size_t>(worker)];
@@ -126,9 +140,7 @@ std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng
             store(rows, i, space.found);
         }
     };
-    const auto advance = [&](Rng& r, int count) {
-        skipNormals(r, static_cast<std::uint64_t>(drawsPerSeries) * static_cast<std::uint64_t>(count));
-    };
+    const auto advance = [&](Rng& r, int count) { skipSeries(Option::EffectSizes, m, r, count); };
     const auto collect = [&](int i) {
         if (dotBefore(i, nSim)) dot();
         for (auto& row : rows) accumulate(row, i, settings.alpha);
@@ -145,9 +157,6 @@ std::vector<StatisticRow> Simulator::vardenRun(const ModelParameters& m, Rng& rn
     const std::vector<Statistic> wanted = statisticsOfRows(rows);
 
     const int n = std::max(m.nA, 0) + std::max(m.nB, 0);
-    const auto seriesDraws = static_cast<std::uint64_t>(seriesDrawCount(m.nA, m.nB, m.fAR1));
-    const auto uniforms = static_cast<std::uint64_t>(vardenUniformCount(m.nA, m.nB));
-    const auto normals = static_cast<std::uint64_t>(vardenNormalCount(m.nB, kVardenInnerSimulations));
 
     const auto compute = [&](int worker, Rng& r, int first, int count) {
         WorkerSpace& space = spaces_[static_cast<std::size_t>(worker)];
@@ -159,13 +168,7 @@ std::vector<StatisticRow> Simulator::vardenRun(const ModelParameters& m, Rng& rn
             store(rows, i, space.found);
         }
     };
-    const auto advance = [&](Rng& r, int count) {
-        for (int c = 0; c < count; ++c) {
-            skipNormals(r, seriesDraws);
-            skipUniforms(r, uniforms);
-            skipNormals(r, normals);
-        }
-    };
+    const auto advance = [&](Rng& r, int count) { skipSeries(Option::Varden, m, r, count); };
     const auto collect = [&](int i) {
         if (dotBefore(i, nSim)) dot();
         for (auto& row : rows) accumulate(row, i, settings.alpha);

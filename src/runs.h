@@ -57,6 +57,11 @@ using ProgressFn = std::function<void()>;
 // Threads to use when the caller does not say: all hardware threads.
 int defaultThreadCount();
 
+// Moves rng over the draws of `count` series of the option's run on model m,
+// exactly as simulating and analysing them would, without computing them:
+// the replay that hands the block runner's blocks their starting states.
+void skipSeries(Option option, const ModelParameters& m, Rng& rng, int count);
+
 // Runs many simulations with one set of worker threads and one workspace per
 // worker, all kept from run to run.
 class Simulator {
