@@ -32,7 +32,14 @@ inline std::uint32_t twist(std::uint32_t y) {
 }
 }  // namespace
 
-void regenerate(Rng& rng) {
+// AVX2 clones as in rnorm.cpp: the recurrence runs eight words at a time.
+#ifdef __SANITIZE_THREAD__
+#define ZELKOR_AVX2_CLONES
+#else
+#define ZELKOR_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
+#endif
+
+ZELKOR_AVX2_CLONES void regenerate(Rng& rng) {
     if (rng.mti == Rng::kN + 1) sgenrand(rng, kDefaultSeed);
     std::uint32_t* mt = rng.mt.data();
     int kk = 0;

@@ -173,6 +173,20 @@ ZELKOR_AVX2_CLONES void skipPairs(Rng& rng, std::uint64_t pairs) {
             unit[k - start] = exactOutput(mt_detail::temper(mt[k])) * (2.0 / 4294967295.0) - 1.0;
         for (int j = 0; j < attempts; ++j)
             radius[j] = unit[2 * j] * unit[2 * j] + unit[2 * j + 1] * unit[2 * j + 1];
+        // When the block's acceptances, none inside the band, leave pairs
+        // still to find, the whole block is taken without a branch per attempt.
+        int below = 0;
+        int band = 0;
+        for (int j = 0; j < attempts; ++j) {
+            below += radius[j] < 1.0 ? 1 : 0;
+            band += std::fabs(radius[j] - 1.0) > 1e-5 ? 0 : 1;
+        }
+        if (band == 0 && accepted + static_cast<std::uint64_t>(below) < pairs) {
+            accepted += static_cast<std::uint64_t>(below);
+            rng.nUniforms += static_cast<std::uint64_t>(2 * attempts);
+            rng.mti = start + 2 * attempts;
+            continue;
+        }
         int j = 0;
         for (; j < attempts && accepted < pairs; ++j) {
             const double w = radius[j];

@@ -123,3 +123,22 @@ TEST(Rnorm, BulkDrawsMatchRepeatedDraws) {
         }
     }
 }
+
+// Long skips take whole blocks of attempts at once; they must stop on the
+// same attempt as single draws, from any offset into a block (including an
+// odd one, where attempts straddle blocks) and with a cached deviate pending.
+TEST(Rnorm, LongSkipsMatchRepeatedDraws) {
+    for (const int offset : {0, 1, 2, 311, 622, 623}) {
+        for (const int n : {311, 312, 313, 624, 625, 5001, 128071}) {
+            SCOPED_TRACE(testing::Message() << "offset " << offset << " n " << n);
+            Rng drawn = seeded();
+            for (int i = 0; i < offset; ++i) genrand(drawn);
+            if (offset % 2 == 1) rnorm(drawn, 0, 1);
+            Rng skipped = drawn;
+            skipNormals(skipped, static_cast<std::uint64_t>(n));
+            for (int i = 0; i < n; ++i) rnorm(drawn, 0, 1);
+            ASSERT_TRUE(skipped == drawn);
+            EXPECT_EQ(rnorm(skipped, 0, 1), rnorm(drawn, 0, 1));
+        }
+    }
+}
