@@ -37,7 +37,6 @@ std::string memoryProblem(const RunPlan& plan) {
             ++shape.statistics;
             if (statisticInfo(s).hasTest) ++shape.tests;
         }
-        shape.seriesPerBlock = seriesPerBlock(option);
         shape.perSeries = plan.perSeries;
         const std::optional<std::uint64_t> bytes = runMemory(shape, static_cast<std::uint64_t>(replications));
         need = std::max(need, bytes.value_or(std::numeric_limits<std::uint64_t>::max()));

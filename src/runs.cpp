@@ -32,11 +32,6 @@ namespace {
 constexpr int kEffectSizeBlock = 250;
 constexpr int kVardenBlock = 1;
 
-}  // namespace
-
-int seriesPerBlock(Option option) { return option == Option::EffectSizes ? kEffectSizeBlock : kVardenBlock; }
-
-namespace {
 
 // The rows asked for (the option's table when none are), each with room for
 // nSim values and, with a test, p-values.

@@ -42,10 +42,6 @@ struct RunSettings {
     double alpha = kAlpha;
 };
 
-// The series of one block of the block runner for an option (the runner
-// keeps a generator state per block).
-int seriesPerBlock(Option option);
-
 // The dialogue's settings for an option.
 RunSettings defaultSettings(Option option);
 int iterationsOf(Option option);

@@ -217,14 +217,14 @@ TEST(MemoryBudget, AStudyRunThatCannotFitIsRefusedWithTheFigure) {
     f = run(dir, {"grid", "run", "d.csv", "--replications", "100000000", "-o", "r.csv"}, "", 1024 * kMiB);
     EXPECT_EQ(f.status, 2);
     EXPECT_EQ(f.err,
-              "zelkor: grid run: the run needs at least 6.0 GiB of memory for its per-series arrays; the "
+              "zelkor: grid run: the run needs at least 4.1 GiB of memory for its per-series arrays; the "
               "address-space limit (ulimit -v) is 1 GiB\n");
 #endif
     f = run(dir, {"grid", "run", "d.csv", "--replications", "100000", "--per-series", "s.csv", "--max-memory", "10M",
                   "-o", "r.csv"});
     EXPECT_EQ(f.status, 2);
     EXPECT_EQ(f.err,
-              "zelkor: grid run: the run needs at least 79.4 MiB of memory for its per-series arrays; "
+              "zelkor: grid run: the run needs at least 77.4 MiB of memory for its per-series arrays; "
               "--max-memory is 10 MiB\n");
     f = run(dir, {"grid", "run", "d.csv", "--replications", "100", "--max-memory", "lots", "-o", "r.csv"});
     EXPECT_EQ(f.status, 2);
