@@ -17,9 +17,42 @@ std::string tooLarge(std::uint64_t limit) {
     return "is larger than " + sizeText(limit) + ", the limit for one input file";
 }
 
+// Follows the lengths of the lines as chunks come; false at the first line
+// longer than the limit.
+class LineWatch {
+public:
+    explicit LineWatch(std::uint64_t limit) : limit_(limit) {}
+
+    bool take(const char* bytes, std::size_t n) {
+        if (limit_ == kNoLineLimit) return true;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (bytes[i] == '\n' || bytes[i] == '\r') {
+                if (!(bytes[i] == '\n' && previous_ == '\r')) ++line_;
+                length_ = 0;
+            } else if (++length_ > limit_) {
+                return false;
+            }
+            previous_ = bytes[i];
+        }
+        return true;
+    }
+
+    std::string problem() const {
+        return "has a line longer than " + sizeText(limit_) + " (line " + std::to_string(line_) +
+               "), the limit for one line";
+    }
+
+private:
+    std::uint64_t limit_;
+    std::uint64_t length_ = 0;
+    std::uint64_t line_ = 1;
+    char previous_ = 0;
+};
+
 }  // namespace
 
-bool readBoundedFile(const std::string& path, std::uint64_t limit, std::string& text, std::string& error) {
+bool readBoundedFile(const std::string& path, std::uint64_t limit, std::string& text, std::string& error,
+                     std::uint64_t lineLimit) {
     text.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
@@ -49,6 +82,7 @@ bool readBoundedFile(const std::string& path, std::uint64_t limit, std::string& 
     }
 
     std::string buffer(kChunk, '\0');
+    LineWatch lines(lineLimit);
     for (;;) {
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0) {
@@ -60,6 +94,12 @@ bool readBoundedFile(const std::string& path, std::uint64_t limit, std::string& 
         if (n == 0) return true;
         if (text.size() + static_cast<std::size_t>(n) > limit) {
             error = tooLarge(limit);
+            text.clear();
+            text.shrink_to_fit();
+            return false;
+        }
+        if (!lines.take(buffer.data(), static_cast<std::size_t>(n))) {
+            error = lines.problem();
             text.clear();
             text.shrink_to_fit();
             return false;

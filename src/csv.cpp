@@ -1,5 +1,7 @@
 #include "csv.h"
 
+#include "messagetext.h"
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -7,12 +9,26 @@ bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// The encoding a byte-order mark other than UTF-8's names; null without one.
+const char* otherEncoding(std::string_view text) {
+    using namespace std::string_view_literals;
+    if (text.starts_with("\xFF\xFE\0\0"sv) || text.starts_with("\0\0\xFE\xFF"sv)) return "UTF-32";
+    if (text.starts_with("\xFF\xFE"sv) || text.starts_with("\xFE\xFF"sv)) return "UTF-16";
+    return nullptr;
+}
+
 }  // namespace
 
 CsvReader::CsvReader(std::string_view text, CsvLimits limits) : text_(text), limits_(limits) {
     if (text_.size() > limits_.maxTextBytes) {
         fail(CsvError::Kind::LargeText, 1, 1, 0,
-             "the file is larger than " + std::to_string(limits_.maxTextBytes) + " bytes");
+             "the file is larger than " + sizeText(limits_.maxTextBytes));
+        return;
+    }
+    if (const char* encoding = otherEncoding(text_)) {
+        fail(CsvError::Kind::Encoding, 1, 1, 0,
+             std::string("the file is ") + encoding + " text (it starts with a " + encoding +
+                 " byte-order mark); save it as UTF-8 (\"CSV UTF-8\")");
         return;
     }
     if (text_.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
@@ -46,7 +62,7 @@ bool CsvReader::readRecord(CsvRecord& record) {
         if (!readField(record.fields[count++], record)) return false;
         if (pos_ - record.begin > limits_.maxRecordBytes)
             return fail(CsvError::Kind::LongRecord, record.line, 1, record.begin,
-                        "the line is longer than " + std::to_string(limits_.maxRecordBytes) + " bytes");
+                        "the line is longer than " + sizeText(limits_.maxRecordBytes));
         if (pos_ < text_.size() && text_[pos_] == ',') {
             ++pos_;
             continue;

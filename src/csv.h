@@ -7,11 +7,13 @@
 // - Records end at LF, CRLF or a lone CR; the last one may lack a line end.
 //   Blank lines are skipped.
 // - A UTF-8 byte-order mark at the start of the text is skipped; columns
-//   are counted after it.
+//   are counted after it.  A UTF-16 or UTF-32 one (a spreadsheet's
+//   "Unicode text") is refused with a message that names it.
 // - Cells hold text; the number texts (numbertext.h) and NA are the
 //   readers' business.
 //
-// The reader can stop at a size per record and per text.  Its errors carry
+// The reader stops at a size per record (1 MiB unless told otherwise: rows
+// of the study's files are a few hundred bytes) and per text.  Its errors carry
 // the line (from 1) and the byte column (from 1) where the problem is.
 #pragma once
 
@@ -36,7 +38,7 @@ struct CsvRecord {
 };
 
 struct CsvLimits {
-    std::size_t maxRecordBytes = std::numeric_limits<std::size_t>::max();
+    std::size_t maxRecordBytes = std::size_t{1} << 20;
     std::size_t maxTextBytes = std::numeric_limits<std::size_t>::max();
 };
 
@@ -45,7 +47,8 @@ struct CsvError {
         OpenQuote,       // a quoted field runs to the end of the text
         TextAfterQuote,  // something other than a separator follows a closing quote
         LongRecord,      // a record longer than the limit
-        LargeText        // a text larger than the limit
+        LargeText,       // a text larger than the limit
+        Encoding         // a text in UTF-16 or UTF-32
     };
     Kind kind = Kind::OpenQuote;
     int line = 1;

@@ -2,15 +2,21 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 
 namespace {
 
 std::uint32_t bits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
+// The canonical bits of a parameter: a negative zero is the same
+// coefficient as zero, and every NaN one NaN (designs refuse them; results
+// files of older runs may hold them).
 std::string bitsText(float value) {
-    if (value == 0.0f) value = 0.0f;  // a negative zero is the same coefficient
+    if (value == 0.0f) value = 0.0f;
+    if (std::isnan(value)) value = std::numeric_limits<float>::quiet_NaN();
     char buf[16];
     std::snprintf(buf, sizeof buf, "%08x", static_cast<unsigned>(bits(value)));
     return buf;
@@ -35,6 +41,14 @@ std::vector<std::pair<std::size_t, std::string>> problems(const Condition& c) {
     };
     length(2, "n_a", c.model.nA);
     length(3, "n_b", c.model.nB);
+    // NaN or an infinity describes no model.
+    const std::pair<const char*, float> parameters[] = {
+        {"trend", c.model.fB1}, {"level", c.model.fB2}, {"slope", c.model.fB3}, {"sd_a", c.model.fSA},
+        {"sd_b", c.model.fSB},  {"ar1", c.model.fAR1},  {"ma1", c.model.fMA1}};
+    for (std::size_t k = 0; k < std::size(parameters); ++k)
+        if (!std::isfinite(parameters[k].second))
+            found.emplace_back(4 + k, std::string(parameters[k].first) + " must be a finite number, found " +
+                                          parameterText(parameters[k].second));
     // Not zero, as the dialogue tests it: NaN counts as non-zero.
     if (!(c.model.fAR1 == 0.0f) && !(c.model.fMA1 == 0.0f))
         found.emplace_back(10, "ar1 and ma1 are both non-zero; a condition has an AR(1) or an MA(1) "
@@ -65,7 +79,7 @@ public:
 
     void readAll(std::vector<Condition>& design) {
         Condition c;
-        for (;;) {
+        while (errors_.size() < kDesignProblemLimit) {
             const std::size_t before = errors_.size();
             c = Condition{};
             const auto status = reader_.next(c, errors_);

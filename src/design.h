@@ -93,6 +93,9 @@ std::string designText(const std::vector<Condition>& design);
 // One problem of a design file, at a 1-based line and column.
 using DesignError = TableProblem;
 
+// parseDesign stops reading rows once it has found this many problems.
+inline constexpr std::size_t kDesignProblemLimit = 100;
+
 // Reads a design from CSV text: every column once, in any order.  Values
 // are checked as a run checks them: option 1 or 2, lengths within the
 // option's limits, not both coefficients non-zero, identifiers positive and

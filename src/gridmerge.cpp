@@ -6,12 +6,14 @@
 #include "atomicfile.h"
 #include "boundedread.h"
 #include "grid.h"
+#include "messagetext.h"
+#include "partcheck.h"
 #include "resultsread.h"
 #include "sidecar.h"
 
 namespace {
 
-const char* const kWhere = "zelkor: grid merge: ";
+const std::string kWhere = "zelkor: grid merge: ";
 
 struct Part {
     std::string path;
@@ -20,50 +22,57 @@ struct Part {
     std::vector<ResultBlock> blocks;
 };
 
-// Reads one part and its sidecar; 0 or the exit status after a message.
+// "PATH: message" and friends, escaped for the terminal.
+int refuse(std::ostream& err, const std::string& message) {
+    err << printableText(message) << "\n";
+    return kExitInput;
+}
+
+// Reads one part and its sidecar and checks the part's rows against the
+// sidecar: each condition the one it lists, with the series count and seed
+// its settings give, and (when the sidecar has one) the digest of the rows
+// and settings the run recorded.  0 or the exit status after a message.
 int readPart(const std::string& path, Part& p, std::ostream& err) {
     p.path = path;
     std::string text;
     std::string error;
-    if (!readBoundedFile(path, kInputFileLimit, text, error)) {
-        err << kWhere << path << ": " << error << "\n";
-        return kExitInput;
-    }
+    if (!readBoundedFile(path, kInputFileLimit, text, error, kInputLineLimit))
+        return refuse(err, kWhere + path + ": " + error);
     std::string sidecarText;
-    if (!readBoundedFile(path + ".json", kSidecarFileLimit, sidecarText, error)) {
-        err << kWhere << path << ".json: " << error << " (every part needs its sidecar)\n";
-        return kExitInput;
-    }
-    if (!parseSidecar(sidecarText, p.sidecar, error)) {
-        err << kWhere << path << ".json: " << error << "\n";
-        return kExitInput;
-    }
+    if (!readBoundedFile(path + ".json", kSidecarFileLimit, sidecarText, error))
+        return refuse(err, kWhere + path + ".json: " + error + " (every part needs its sidecar)");
+    if (!parseSidecar(sidecarText, p.sidecar, error)) return refuse(err, kWhere + path + ".json: " + error);
     std::vector<Statistic> chosen;
     for (const std::string& label : p.sidecar.statistics) {
         const std::optional<Statistic> s = statisticNamed(label);
-        if (!s) {
-            err << kWhere << path << ".json: unknown statistic '" << label << "'\n";
-            return kExitInput;
-        }
+        if (!s) return refuse(err, kWhere + path + ".json: unknown statistic " + quotedExcerpt(label));
         chosen.push_back(*s);
     }
     ResultsReading reading =
         readResults(text, [&chosen](Option option) { return chosenStatistics(chosen, option); });
     p.formatVersion = reading.formatVersion;
-    if (reading.error) {
-        err << path << ":" << reading.error->line << ":" << reading.error->column << ": " << reading.error->message
+    const auto at = [&](const TableProblem& e) {
+        return kWhere + path + ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": ";
+    };
+    if (reading.error) return refuse(err, at(*reading.error) + reading.error->message);
+    if (reading.tornTail)
+        return refuse(err, kWhere + path + ": the file ends inside a condition; it is not a finished part");
+    // A file of another format than its sidecar says: checkFormats names that, before any row is checked.
+    if (p.formatVersion != p.sidecar.formatVersion) {
+        p.blocks = std::move(reading.blocks);
+        return 0;
+    }
+    if (const std::optional<TableProblem> problem = rowsProblem(reading.blocks, p.sidecar))
+        return refuse(err, at(*problem) + problem->message + " (" + path + ".json)");
+    if (p.sidecar.rowsDigest.empty()) {
+        err << printableText(kWhere + std::string("note: ") + path +
+                             ".json records no digest of the rows (a part of version 0.1): its rows are "
+                             "checked against its settings and the design's hash only")
             << "\n";
-        return kExitInput;
-    }
-    if (reading.tornTail) {
-        err << kWhere << path << ": the file ends inside a condition; it is not a finished part\n";
-        return kExitInput;
-    }
-    std::vector<int> ids;
-    for (const ResultBlock& b : reading.blocks) ids.push_back(b.id());
-    if (ids != p.sidecar.conditions) {
-        err << kWhere << path << ": its conditions differ from those its sidecar lists\n";
-        return kExitInput;
+    } else if (rowsDigest(p.sidecar, text) != p.sidecar.rowsDigest) {
+        return refuse(err, kWhere + path + ": the rows (from line 2) or the settings of " + path +
+                               ".json differ from those its run recorded in rows_digest: the part was changed "
+                               "after its run, or the sidecar belongs to another run");
     }
     p.blocks = std::move(reading.blocks);
     return 0;
@@ -127,9 +136,12 @@ int collectConditions(const std::vector<Part>& parts, std::map<int, std::pair<co
                     << p.path << "\n";
                 return kExitInput;
             }
-    const long long expected = parts.front().sidecar.designConditions;
-    if (static_cast<long long>(byId.size()) != expected) {
-        err << kWhere << "the parts hold " << byId.size() << " of the design's " << expected << " conditions\n";
+    // The rows' conditions must be the design the sidecars name.
+    std::vector<Condition> design;
+    design.reserve(byId.size());
+    for (const auto& [id, entry] : byId) design.push_back(entry.first->rows.front().condition);
+    if (const std::string problem = designProblem(design, parts.front().sidecar); !problem.empty()) {
+        err << kWhere << problem << "\n";
         return kExitInput;
     }
     return 0;
@@ -167,6 +179,7 @@ int gridMerge(const MergeOptions& options, std::ostream& err) {
         merged += resultLines(entry.first->rows, version);
         sidecar.conditions.push_back(id);
     }
+    sidecar.rowsDigest = rowsDigest(sidecar, merged);
     std::string error;
     for (const auto& [path, text] : {std::pair{options.output, merged},
                                      std::pair{options.output + ".json", sidecarJson(sidecar)}})

@@ -5,6 +5,7 @@
 
 #include "boundedread.h"
 #include "memorybudget.h"
+#include "messagetext.h"
 #include "outputlock.h"
 #include "runs.h"
 #include "version.h"
@@ -12,7 +13,6 @@
 namespace {
 
 const char* const kWhere = "zelkor: grid run: ";
-constexpr std::size_t kMaxDesignMessages = 50;
 
 // The option values that make no run; empty when there is none.
 std::string settingsProblem(const RunOptions& o) {
@@ -47,11 +47,14 @@ std::string memoryProblem(const RunPlan& plan) {
     return memoryRefusal(need, ceiling);
 }
 
+// The first few problems, each cut short and escaped, and how many more.
 void reportDesignErrors(std::ostream& err, const std::string& path, const std::vector<DesignError>& errors) {
-    for (std::size_t i = 0; i < errors.size() && i < kMaxDesignMessages; ++i)
-        err << path << ":" << errors[i].line << ":" << errors[i].column << ": " << errors[i].message << "\n";
-    if (errors.size() > kMaxDesignMessages)
-        err << path << ": " << errors.size() - kMaxDesignMessages << " more problems not shown\n";
+    ErrorReport report(err);
+    for (const DesignError& e : errors)
+        report.add(path + ":" + std::to_string(e.line) + ":" + std::to_string(e.column) + ": " + e.message);
+    report.finish(path + ": ");
+    if (errors.size() >= kDesignProblemLimit)
+        err << printableText(path) << ": reading stopped after " << kDesignProblemLimit << " problems\n";
 }
 
 // This shard's conditions: interleaved rows of the file, run by identifier.
@@ -128,7 +131,7 @@ int planRun(const RunOptions& options, RunPlan& plan, std::ostream& err) {
     // The whole design is read and checked before anything is simulated.
     std::string text;
     std::string error;
-    if (!readBoundedFile(options.design, kInputFileLimit, text, error)) {
+    if (!readBoundedFile(options.design, kInputFileLimit, text, error, kInputLineLimit)) {
         err << "zelkor: " << options.design << ": " << error << "\n";
         return kExitInput;
     }

@@ -50,7 +50,7 @@ public:
         }
         plan_.sidecar.commandLine = found.commandLine;
         std::string text;
-        if (!readBoundedFile(plan_.partialPath, kInputFileLimit, text, error)) return refuse(plan_.partialPath, error);
+        if (!readBoundedFile(plan_.partialPath, kInputFileLimit, text, error, kInputLineLimit)) return refuse(plan_.partialPath, error);
         const ResultsReading reading = readResults(text, plan_.statistics);
         if (reading.error) {
             err_ << plan_.partialPath << ":" << reading.error->line << ":" << reading.error->column << ": "

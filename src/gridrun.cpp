@@ -29,6 +29,7 @@
 #include "messagetext.h"
 #include "outputfile.h"
 #include "outputlock.h"
+#include "partcheck.h"
 #include "progress.h"
 
 namespace {
@@ -227,12 +228,15 @@ int commitRun(const RunPlan& plan, const ResumePoint& point, RunFiles& files, st
         return !point.committing || std::filesystem::exists(std::filesystem::symlink_status(path, ec));
     };
     std::string error;
+    // The rows' digest, for merge to check, from wherever the results are now.
+    Sidecar finished = plan.sidecar;
     const bool committed =
+        sealSidecar(partialThere(plan.partialPath) ? plan.partialPath : plan.options.output, finished, error) &&
         removeFile(plan.sidecarPath, error) &&
         (!partialThere(plan.partialPath) || finishFile(plan.partialPath, plan.options.output, error)) &&
         (!plan.perSeries || !partialThere(plan.seriesPartialPath) ||
          finishFile(plan.seriesPartialPath, plan.options.perSeries, error)) &&
-        writeFileAtomically(plan.sidecarPath, sidecarJson(plan.sidecar), error) &&
+        writeFileAtomically(plan.sidecarPath, sidecarJson(finished), error) &&
         removeFile(plan.partialSidecarPath, error);
     if (!committed) {
         err << "zelkor: " << error << "\n";

@@ -33,7 +33,7 @@ std::optional<ImageFormat> outputFormat(const std::string& output, const std::st
 ResultsTable readTable(const std::string& path) {
     std::string text;
     std::string error;
-    if (!readBoundedFile(path, kInputFileLimit, text, error)) throw InputError(path + ": " + error);
+    if (!readBoundedFile(path, kInputFileLimit, text, error, kInputLineLimit)) throw InputError(path + ": " + error);
     ResultsTable table;
     if (!readResultsTable(text, path, table, error)) throw InputError(error);
     return table;

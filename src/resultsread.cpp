@@ -1,5 +1,7 @@
 #include "resultsread.h"
 
+#include "messagetext.h"
+
 namespace {
 
 using Reader = TableReader<ResultRow>;
@@ -87,8 +89,10 @@ private:
                             " differ in their design values, n_sim or seed");
         const std::size_t k = current_.rows.size();
         if (k >= expected_.size() || row.statistic != statisticInfo(expected_[k]).label)
-            return failHere("unexpected statistic '" + row.statistic + "' for condition " + std::to_string(id));
+            return failHere("unexpected statistic " + quotedExcerpt(row.statistic) + " for condition " +
+                            std::to_string(id));
         current_.rows.push_back(row);
+        current_.lines.push_back(reader_.record().line);
         if (current_.rows.size() == expected_.size()) {
             current_.end = reader_.record().end;
             reading_.blocks.push_back(std::move(current_));

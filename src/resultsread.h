@@ -18,6 +18,7 @@ using StatisticsOf = std::function<std::vector<Statistic>(Option)>;
 
 struct ResultBlock {
     std::vector<ResultRow> rows;  // one condition's rows; they agree in condition, n_sim and seed
+    std::vector<int> lines;       // the line each row starts on
     std::size_t end = 0;          // offset just past its last line end
     int id() const { return rows.front().condition.id; }
 };

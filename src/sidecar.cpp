@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "jsontext.h"
+#include "messagetext.h"
+#include "numbertext.h"
 #include "utf8.h"
 
 namespace {
@@ -147,12 +149,51 @@ private:
     std::string& error_;
 };
 
+bool isHex(std::string_view text) {
+    return text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// A message naming the field and what it holds; false.
+bool badField(std::string& error, const char* name, const std::string& found, const char* expected) {
+    error = std::string("field '") + name + "' must be " + expected + ", found " + found;
+    return false;
+}
+
+// The values no run writes.
+bool checkValues(const Sidecar& s, std::string& error) {
+    if (s.designHash.size() != 16 || !isHex(s.designHash))
+        return badField(error, "design_hash", quotedExcerpt(s.designHash), "16 hex digits");
+    if (s.designConditions < 1)
+        return badField(error, "design_conditions", std::to_string(s.designConditions), "at least 1");
+    if (s.shards < 1) return badField(error, "shards", std::to_string(s.shards), "at least 1");
+    if (s.shard < 1 || s.shard > s.shards)
+        return badField(error, "shard", std::to_string(s.shard),
+                        ("from 1 to the shards, " + std::to_string(s.shards)).c_str());
+    if (static_cast<long long>(s.conditions.size()) > s.designConditions)
+        return badField(error, "conditions", std::to_string(s.conditions.size()) + " ids",
+                        "at most the design's conditions");
+    for (std::size_t k = 0; k < s.conditions.size(); ++k)
+        if (s.conditions[k] < 1 || (k > 0 && s.conditions[k] <= s.conditions[k - 1]))
+            return badField(error, "conditions", std::to_string(s.conditions[k]) + " at place " + std::to_string(k + 1),
+                            "positive ids in ascending order");
+    if (s.seedMode != "fixed" && s.seedMode != "per-condition")
+        return badField(error, "seed_mode", quotedExcerpt(s.seedMode), "'fixed' or 'per-condition'");
+    if (!(s.alpha > 0.0 && s.alpha < 1.0))
+        return badField(error, "alpha", doubleText(s.alpha), "a number between 0 and 1");
+    if (!s.rowsDigest.empty() && !(s.rowsDigest.size() == 71 && s.rowsDigest.starts_with("sha256:") &&
+                                   isHex(std::string_view(s.rowsDigest).substr(7))))
+        return badField(error, "rows_digest", quotedExcerpt(s.rowsDigest), "\"sha256:\" and 64 hex digits");
+    if (const std::string shown = printableText(s.programVersion); shown != s.programVersion || shown.empty())
+        return badField(error, "program_version", quotedExcerpt(s.programVersion), "a printable version");
+    return true;
+}
+
 bool readFields(const Json& root, bool rawBytes, Sidecar& s, std::string& error) {
     Fields f(root, rawBytes, error);
     std::string format;
     if (!f.text("format", format)) return false;
     if (format != kFormat) {
-        error = "not a results sidecar (format '" + format + "')";
+        error = "not a results sidecar (format " + quotedExcerpt(format) + ")";
         return false;
     }
     if (!f.whole("format_version", s.formatVersion)) return false;
@@ -165,28 +206,31 @@ bool readFields(const Json& root, bool rawBytes, Sidecar& s, std::string& error)
         !f.whole("shards", s.shards) || !f.ids("conditions", s.conditions) || !f.text("seed_mode", s.seedMode) ||
         !f.whole("seed", s.seed) || !f.real("alpha", s.alpha) || !f.text("command_line", s.commandLine))
         return false;
-    if (s.shards < 1 || s.shard < 1 || s.shard > s.shards) {
-        error = "fields 'shard' and 'shards' do not name a shard K of N (1 <= K <= N)";
-        return false;
-    }
+    // A count of at least 1, or "default" (held as 0).
     const Json* reps = f.optional("replications");
     s.replications = 0;
-    if (!(reps != nullptr && reps->is_string() && reps->get<std::string>() == "default") &&
-        !f.whole("replications", s.replications))
-        return false;
-    if (!f.optionalText("per_series", s.perSeries)) return false;
+    if (!(reps != nullptr && reps->is_string() && reps->get<std::string>() == "default")) {
+        if (!f.whole("replications", s.replications)) return false;
+        if (s.replications < 1)
+            return badField(error, "replications", std::to_string(s.replications),
+                            "a whole number of at least 1 or \"default\"");
+    }
+    if (!f.optionalText("per_series", s.perSeries) || !f.optionalText("rows_digest", s.rowsDigest)) return false;
     s.statistics.clear();
     const Json* statistics = f.optional("statistics");
-    if (statistics == nullptr || statistics->is_null()) return true;
-    if (!statistics->is_array()) return f.wrongType("statistics");
-    for (const Json& label : *statistics) {
-        if (!label.is_string()) return f.wrongType("statistics");
-        s.statistics.push_back(label.get<std::string>());
+    if (statistics != nullptr && !statistics->is_null()) {
+        if (!statistics->is_array()) return f.wrongType("statistics");
+        for (const Json& label : *statistics) {
+            if (!label.is_string()) return f.wrongType("statistics");
+            s.statistics.push_back(label.get<std::string>());
+        }
     }
-    return true;
+    return checkValues(s, error);
 }
 
 }  // namespace
+
+namespace {}  // namespace
 
 namespace {
 
@@ -221,6 +265,7 @@ std::string sidecarJson(const Sidecar& s) {
         putText(j, "per_series", s.perSeries);
     if (!s.statistics.empty()) j["statistics"] = s.statistics;
     putText(j, "command_line", s.commandLine);
+    if (!s.rowsDigest.empty()) j["rows_digest"] = s.rowsDigest;
     return j.dump(2) + "\n";
 }
 

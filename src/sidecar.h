@@ -10,7 +10,16 @@
 // seed_mode, seed, replications (a number, or "default"), alpha, per_series
 // (a path, or null), statistics (the labels of --statistics; absent when a
 // run computed each option's table) and command_line; per_series_bytes and
-// command_line_bytes beside those two when their bytes are not UTF-8.
+// command_line_bytes beside those two when their bytes are not UTF-8; last
+// rows_digest (partcheck.h) in the sidecar of a finished file (version 0.1
+// wrote none).
+//
+// The reader refuses, naming the field, values no run writes: a format
+// other than this one, a design hash that is not 16 hex digits, fewer than
+// one condition in the design, a shard outside 1..shards, condition ids
+// that are not positive and ascending or more than the design has, a seed
+// mode other than the two, a replication count below 1, an alpha outside
+// (0, 1), a rows_digest that is not "sha256:" and 64 hex digits.
 //
 // To add a field: a member here, one line in sidecarJson, and its reading in
 // parseSidecar with a default when it is absent (so that sidecars written
@@ -38,6 +47,7 @@ struct Sidecar {
     std::string perSeries;           // the per-series file, empty without one
     std::vector<std::string> statistics;  // labels of --statistics; empty: each option's table
     std::string commandLine;
+    std::string rowsDigest;          // "sha256:..." of a finished file; empty before, and from version 0.1
 };
 
 // The sidecar as JSON text.  A text that is not UTF-8 (a path in another

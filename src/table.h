@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "csv.h"
+#include "messagetext.h"
 
 template <class Row>
 struct TableColumn {
@@ -91,7 +92,7 @@ public:
             const auto* other = std::find_if(fields.data(), fields.data() + i,
                                              [&](const CsvField& f) { return f.text == name; });
             if (other != fields.data() + i) {
-                problem(fields[i].column, "column '" + name + "' appears twice in the header");
+                problem(fields[i].column, "column " + quotedExcerpt(name) + " appears twice in the header");
                 continue;
             }
             if (name.empty() && rule_ == HeaderRule::Known) {
@@ -102,7 +103,7 @@ public:
             if (k >= 0) {
                 fieldOf_[static_cast<std::size_t>(k)] = static_cast<int>(i);
             } else if (rule_ != HeaderRule::Known) {
-                problem(fields[i].column, "unknown column '" + name + "'");
+                problem(fields[i].column, "unknown column " + quotedExcerpt(name));
             }
         }
         if (rule_ != HeaderRule::Known)
@@ -111,8 +112,8 @@ public:
         if (rule_ == HeaderRule::Exact && problems.size() == before)
             for (std::size_t k = 0; k < columns_.size(); ++k)
                 if (fieldOf_[k] != static_cast<int>(k)) {
-                    problem(fields[k].column, std::string("column '") + columns_[k].name + "' belongs here, not '" +
-                                                  fields[k].text + "'");
+                    problem(fields[k].column, std::string("column '") + columns_[k].name + "' belongs here, not " +
+                                                  quotedExcerpt(fields[k].text));
                     break;
                 }
         return problems.size() == before;
@@ -147,8 +148,8 @@ public:
             const CsvField& f = record_.fields[static_cast<std::size_t>(fieldOf_[k])];
             if (columns_[k].read(f.text, row)) continue;
             problems.push_back({record_.line, f.column,
-                                "cannot read '" + f.text + "' as " + columns_[k].expects + " (" + columns_[k].name +
-                                    ")"});
+                                "cannot read " + quotedExcerpt(f.text) + " as " + columns_[k].expects + " (" +
+                                    columns_[k].name + ")"});
             readable = false;
         }
         return readable ? RowStatus::Read : RowStatus::Unreadable;

@@ -87,3 +87,21 @@ TEST(BoundedRead, NamesWhatCannotBeRead) {
     EXPECT_EQ(r.error, "is a directory");
     EXPECT_EQ(r.text, "");
 }
+
+TEST(BoundedRead, ALineLimitStopsEndlessLinesEarly) {
+    Read r;
+    r.ok = readBoundedFile("/dev/zero", std::uint64_t{1} << 30, r.text, r.error, kMiB);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "has a line longer than 1 MiB (line 1), the limit for one line");
+    EXPECT_EQ(r.text, "");
+
+    // Line ends of every kind count; a long line after short ones is found on its line.
+    ScratchDirectory dir;
+    const std::string path = dir.path("lines.csv");
+    std::ofstream(path, std::ios::binary) << "a\r\nb\rc\n" << std::string(20, 'x') << "\n";
+    r.ok = readBoundedFile(path, kMiB, r.text, r.error, 20);
+    EXPECT_TRUE(r.ok) << r.error;
+    r.ok = readBoundedFile(path, kMiB, r.text, r.error, 19);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "has a line longer than 19 bytes (line 4), the limit for one line");
+}

@@ -93,6 +93,23 @@ TEST(Csv, ErrorsSayWhereAndStopTheReader) {
     e = errorOf("0123456789", {100, 9});
     EXPECT_EQ(e.kind, CsvError::Kind::LargeText);
     EXPECT_EQ(e.message, "the file is larger than 9 bytes");
+    // Without limits given, a record stops at 1 MiB.
+    e = errorOf("a\n" + std::string((1 << 20) + 1, 'x'));
+    EXPECT_EQ(e.kind, CsvError::Kind::LongRecord);
+    EXPECT_EQ(e.message, "the line is longer than 1 MiB");
+}
+
+TEST(Csv, OtherByteOrderMarksAreNamed) {
+    using namespace std::string_literals;
+    for (const auto& [text, encoding] : {std::pair{"\xFF\xFE" "a\0,\0b\0\n\0"s, "UTF-16"},
+                                         std::pair{"\xFE\xFF\0a\0,\0b\0\n"s, "UTF-16"},
+                                         std::pair{"\xFF\xFE\0\0" "a\0\0\0"s, "UTF-32"},
+                                         std::pair{"\0\0\xFE\xFF\0\0\0a"s, "UTF-32"}}) {
+        const CsvError e = errorOf(text);
+        EXPECT_EQ(e.kind, CsvError::Kind::Encoding);
+        EXPECT_EQ(e.message, std::string("the file is ") + encoding + " text (it starts with a " + encoding +
+                                 " byte-order mark); save it as UTF-8 (\"CSV UTF-8\")");
+    }
 }
 
 TEST(Csv, WrittenFieldsReadBackAsThemselves) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <limits>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -162,11 +165,18 @@ TEST(DesignText, ParametersAreShortestAndReadBack) {
     EXPECT_NE(text.find("\n2,1,1,1000,-0.05,NaN,0,1,0.5,0,0\n"), std::string::npos);
     EXPECT_NE(text.find("\n5,1,1,1000,-0.05,-0,0,1,0.5,-0.3,0\n"), std::string::npos);
     EXPECT_NE(text.find("\n13,1,1,1000,-0.05,0.3,0,1,0.5,-0.3,0\n"), std::string::npos);
+    // A NaN level is written, but no design reads it.
     std::vector<Condition> back;
-    ASSERT_TRUE(parse(text, back).empty());
-    ASSERT_EQ(back.size(), d.size());
-    for (std::size_t i = 0; i < d.size(); ++i) EXPECT_TRUE(sameCondition(back[i], d[i])) << i;
-    EXPECT_EQ(designText(back), text);
+    const std::vector<DesignError> errors = parse(text, back);
+    std::vector<Condition> finite;
+    std::copy_if(d.begin(), d.end(), std::back_inserter(finite),
+                 [](const Condition& c) { return !std::isnan(c.model.fB2); });
+    ASSERT_EQ(errors.size(), d.size() - finite.size());
+    EXPECT_EQ(errors[0].message, "level must be a finite number, found NaN");
+    ASSERT_TRUE(parse(designText(finite), back).empty());
+    ASSERT_EQ(back.size(), finite.size());
+    for (std::size_t i = 0; i < finite.size(); ++i) EXPECT_TRUE(sameCondition(back[i], finite[i])) << i;
+    EXPECT_EQ(designText(back), designText(finite));
 }
 
 TEST(DesignText, SameConditionComparesBits) {
@@ -280,6 +290,33 @@ TEST(DesignRead, OtherSeparatorsGetOneMessage) {
                                 "(in R: write.csv)");
 }
 
+TEST(DesignRead, ValuesThatAreNotFiniteAreRefusedWhereTheyAre) {
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,nan,0,0,1,1,0,0\n"), "2:11: trend must be a finite number, found NaN");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,0,-nan,0,1,1,0,0\n"), "2:13: level must be a finite number, found NaN");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,0,0,nan(123),1,1,0,0\n"),
+              "2:15: slope must be a finite number, found NaN");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,0,0,0,inf,1,0,0\n"), "2:17: sd_a must be a finite number, found Inf");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,0,0,0,1,-Infinity,0,0\n"),
+              "2:19: sd_b must be a finite number, found -Inf");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,0,0,0,1,1,1e39,0\n"), "2:21: ar1 must be a finite number, found Inf");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,0,0,0,1,1,0,NaN\n"), "2:23: ma1 must be a finite number, found NaN");
+}
+
+TEST(DesignRead, EchoedCellsAreEscapedAndCutAndTheReaderStops) {
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10,\x1b[31mred\x01,0,0,1,1,0,0\n"),
+              "2:11: cannot read '\\x1b[31mred\\x01' as a number (trend)");
+    EXPECT_EQ(firstError(kHeader + "1,1,10,10," + std::string(100000, 'a') + ",0,0,1,1,0,0\n"),
+              "2:11: cannot read '" + std::string(40, 'a') + "'... (100000 bytes) as a number (trend)");
+    EXPECT_EQ(firstError("\xef\xbb\xbf" + kHeader.substr(0, kHeader.size() - 1) + "\r1,1,10,10,0,0,0,1,1,0,0,x\r"),
+              "2:1: expected 11 fields, found 12");
+    std::string many = kHeader;
+    for (int i = 1; i <= 500; ++i) many += std::to_string(i) + ",1,10,10,zero,0,0,1,1,0,0\n";
+    std::vector<Condition> d;
+    const auto errors = parse(many, d);
+    EXPECT_EQ(errors.size(), kDesignProblemLimit);
+    EXPECT_EQ(errors.back().line, 101);
+}
+
 TEST(DesignRead, ReportsEveryProblem) {
     std::vector<Condition> d;
     const auto errors = parse(kHeader + "1,1,0,0,0,0,0,1,1,0,0\n2,2,5,5,x,0,0,1,1,0,0\n2,1,5,5,0,0,0,1,1,0,0\n", d);
@@ -315,6 +352,13 @@ TEST(DesignSeed, DependsOnParametersAndBaseOnly) {
     other = m;
     other.fB3 = -0.0f;
     EXPECT_EQ(conditionSeed(7, condition(1, Option::EffectSizes, other)), s) << "-0 is the coefficient 0";
+    other = m;
+    other.fB3 = std::bit_cast<float>(0x7fc00123u);
+    ModelParameters quiet = m;
+    quiet.fB3 = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_EQ(conditionSeed(7, condition(1, Option::EffectSizes, other)),
+              conditionSeed(7, condition(1, Option::EffectSizes, quiet)))
+        << "a NaN is one NaN, whatever its bits";
     other = m;
     std::swap(other.nA, other.nB);
     other.nA = 11;

@@ -146,6 +146,30 @@ std::string withoutIds(const std::string& lines) {
     return rest;
 }
 
+// The text with column `column` (from 0) of every row of condition id set to value.
+std::string withCell(const std::string& text, int id, std::size_t column, const std::string& value) {
+    std::istringstream in(text);
+    std::string out;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields = csvFields(line);
+        if (out.empty() || std::stoi(fields[0]) != id) {
+            out += line + "\n";
+            continue;
+        }
+        fields[column] = value;
+        for (std::size_t k = 0; k < fields.size(); ++k) out += (k > 0 ? "," : "") + fields[k];
+        out += "\n";
+    }
+    return out;
+}
+
+// A sidecar as version 0.1 wrote it: without the digest of the rows.
+std::string withoutDigest(std::string sidecar) {
+    const std::size_t at = sidecar.find(",\n  \"rows_digest\"");
+    return at == std::string::npos ? sidecar : sidecar.erase(at, sidecar.find('\n', at + 2) - at);
+}
+
 }  // namespace
 
 TEST_F(Grid, RunWritesConditionsInIdOrderWithSidecar) {
@@ -429,6 +453,8 @@ TEST_F(Grid, MergeRefusesPartsThatDoNotMakeTheStudy) {
     std::string side = read("p1.csv.json");
     side.replace(side.find("\"shard\": 1"), 10, "\"shard\": 3");
     write("dup.csv.json", side);
+    refused({"p1.csv", "p2.csv", "dup.csv"}, "dup.csv.json differ from those its run recorded in rows_digest");
+    write("dup.csv.json", withoutDigest(side));
     refused({"p1.csv", "p2.csv", "dup.csv"}, "condition 2 is in both");
 
     // Shard 3 run with another alpha.
@@ -448,7 +474,7 @@ TEST_F(Grid, MergeRefusesPartsThatDoNotMakeTheStudy) {
     for (int line = 0; line < 3; ++line) cut = p3.find('\n', cut) + 1;
     write("short.csv", p3.substr(0, cut));
     fs::copy_file(path("p3.csv.json"), path("short.csv.json"));
-    refused({"p1.csv", "p2.csv", "short.csv"}, "its conditions differ");
+    refused({"p1.csv", "p2.csv", "short.csv"}, "short.csv:4:1: its sidecar lists 2 conditions, the file holds 1");
 
     ASSERT_EQ(merge(parts, "out.csv"), 0) << err();
 }
@@ -461,7 +487,7 @@ void writeFirstVersion(const std::string& from, const std::string& to, ScratchDi
     std::string text = resultsHeader(1);
     for (const ResultBlock& b : r.blocks) text += resultLines(b.rows, 1);
     dir.write(to, text);
-    std::string side = dir.read(from + ".json");
+    std::string side = withoutDigest(dir.read(from + ".json"));  // as that program wrote it
     side.replace(side.find("\"format_version\": 2"), 19, "\"format_version\": 1");
     dir.write(to + ".json", side);
 }
@@ -511,6 +537,74 @@ TEST_F(Grid, MergeKeepsTheFormatOfItsPartsAndRefusesToMixThem) {
     EXPECT_EQ(run(o), 2);
     EXPECT_NE(err().find("a results file of format version 1; this run writes version 2"), std::string::npos)
         << err();
+}
+
+TEST_F(Grid, MergeTakesOnlyRowsTheirSidecarsDescribe) {
+    write("design.csv", kDesign);
+    ASSERT_EQ(run(options("design.csv", "all.csv")), 0);
+    std::vector<std::string> parts;
+    for (int k = 1; k <= 3; ++k) {
+        RunOptions o = options("design.csv", "p" + std::to_string(k) + ".csv");
+        o.shard = k;
+        o.shards = 3;
+        ASSERT_EQ(run(o), 0);
+        parts.push_back("p" + std::to_string(k) + ".csv");
+        EXPECT_EQ(sidecarOf(read(parts.back() + ".json")).rowsDigest.size(), 71u);
+    }
+    const std::string p3 = read("p3.csv");  // conditions 4 and 7, on lines 2-3 and 4-5
+    const std::string p3Sidecar = read("p3.csv.json");
+    // Part 3 replaced by `rows` under a sidecar; merge refuses it with `message`, writing nothing.
+    const auto refused = [&](const std::string& rows, const std::string& sidecar, const std::string& message) {
+        write("x.csv", rows);
+        write("x.csv.json", sidecar);
+        EXPECT_EQ(merge({"p1.csv", "p2.csv", "x.csv"}, "out.csv"), 2) << message;
+        EXPECT_NE(err().find(message), std::string::npos) << err();
+        EXPECT_FALSE(exists("out.csv") || exists("out.csv.json")) << message;
+    };
+    // Edited n_sim and seed are found on their line, digest or not.
+    for (const std::string& sidecar : {p3Sidecar, withoutDigest(p3Sidecar)}) {
+        refused(withCell(p3, 7, 11, "9"), sidecar,
+                "x.csv:4:1: n_sim 9 of condition 7 is not the 8 replications its sidecar records");
+        refused(withCell(p3, 4, 12, "7488"), sidecar,
+                "x.csv:2:1: seed 7488 of condition 4 is not the seed 7487 its sidecar's fixed seed 7487 gives it");
+    }
+    // A changed statistic or design value breaks the digest.
+    const std::string digest = "x.csv.json differ from those its run recorded in rows_digest";
+    refused(withCell(p3, 7, 14, "0.5"), p3Sidecar, digest);
+    refused(withCell(p3, 7, 5, "0.25"), p3Sidecar, digest);
+    // Without a digest, the design's hash finds changed design columns and ids.
+    const std::string design = "hash to ";
+    refused(withCell(p3, 7, 5, "0.25"), withoutDigest(p3Sidecar), design);
+    std::string renamed = withCell(p3, 7, 0, "8");
+    std::string renamedSidecar = withoutDigest(p3Sidecar);
+    renamedSidecar.replace(renamedSidecar.find("    7\n"), 6, "    8\n");
+    refused(renamed, renamedSidecar, design);
+
+    // Rows of another run under the right sidecar.
+    const auto foreign = [&](auto change, const std::string& message) {
+        RunOptions o = options("design.csv", "other.csv");
+        o.shard = 3;
+        o.shards = 3;
+        change(o);
+        ASSERT_EQ(run(o), 0) << err();
+        refused(read("other.csv"), p3Sidecar, message);
+        fs::remove(path("other.csv.json"));
+    };
+    foreign([](RunOptions& o) { o.replications = 9; }, "n_sim 9 of condition 4 is not the 8");
+    foreign([](RunOptions& o) { o.seed = 5; }, "seed 5 of condition 4 is not the seed 7487");
+    foreign([](RunOptions& o) { o.seedMode = SeedMode::PerCondition; }, "of condition 4 is not the seed 7487");
+    foreign([](RunOptions& o) { o.alpha = 0.5; }, digest);
+    // A sidecar whose settings were edited to fit foreign rows.
+    std::string edited = p3Sidecar;
+    edited.replace(edited.find("\"alpha\": 0.05"), 13, "\"alpha\": 0.06");
+    refused(p3, edited, digest);
+
+    // Parts of version 0.1 merge, with a note, to the same bytes.
+    for (const std::string& part : parts) write(part + ".json", withoutDigest(read(part + ".json")));
+    ASSERT_EQ(merge(parts, "out.csv"), 0) << err();
+    EXPECT_NE(err().find("p1.csv.json records no digest of the rows (a part of version 0.1)"), std::string::npos);
+    EXPECT_EQ(read("out.csv"), read("all.csv"));
+    EXPECT_EQ(sidecarOf(read("out.csv.json")).rowsDigest, sidecarOf(read("all.csv.json")).rowsDigest);
 }
 
 TEST_F(Grid, ExpandWritesTheProductOrRefuses) {

@@ -417,6 +417,9 @@ TEST(PlotRun, TakesTheRunsAlphaFromItsSidecar) {
                                          " while read -r out; do echo '<svg></svg>' > \"$out\"; done\n");
     fs::permissions(engine, fs::perms::owner_all);
     Sidecar run;
+    run.programVersion = "0.1";
+    run.designHash = "0123456789abcdef";
+    run.designConditions = 1;
     run.seedMode = "fixed";
     run.alpha = 0.01;
     PlotPowerOptions o = powerOptions("n_a");

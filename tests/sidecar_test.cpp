@@ -150,6 +150,10 @@ TEST(Sidecar, NamesTheFirstDifferenceAndRejectsOtherFiles) {
     for (const char* bad : {"", "[]", "{", "{\"format\": \"zelkor-grid-results\"}", "{\"format\": \"other\"}",
                             "{} x", "\"text\""})
         EXPECT_FALSE(parseSidecar(bad, s, error)) << bad;
+    a.programVersion = "0.1";
+    a.designHash = "0123456789abcdef";
+    a.designConditions = 3;
+    a.rowsDigest = "sha256:" + std::string(64, 'a');
     const auto refused = [&](const std::string& from, const std::string& to, const std::string& message) {
         std::string json = sidecarJson(a);
         ASSERT_NE(json.find(from), std::string::npos) << from;
@@ -160,12 +164,34 @@ TEST(Sidecar, NamesTheFirstDifferenceAndRejectsOtherFiles) {
     refused("\"seed\": 0", "\"seed\": -1", "field 'seed' is not a whole number in range");
     refused("\"seed\": 0", "\"seed\": 4294967296", "field 'seed' is not a whole number in range");
     refused("\"seed\": 0", "\"seed\": 1.5", "field 'seed' has the wrong type");
-    refused("\"shard\": 1", "\"shard\": 3", "fields 'shard' and 'shards' do not name a shard K of N (1 <= K <= N)");
+    // Values no run writes, each named.
+    refused("\"shard\": 1", "\"shard\": 3", "field 'shard' must be from 1 to the shards, 1, found 3");
+    refused("\"shard\": 1", "\"shard\": 0", "field 'shard' must be from 1 to the shards, 1, found 0");
+    refused("\"shards\": 1", "\"shards\": 0", "field 'shards' must be at least 1, found 0");
+    refused("\"replications\": \"default\"", "\"replications\": 0",
+            "field 'replications' must be a whole number of at least 1 or \"default\", found 0");
+    refused("\"replications\": \"default\"", "\"replications\": -19999",
+            "field 'replications' must be a whole number of at least 1 or \"default\", found -19999");
+    refused("\"replications\": \"default\"", "\"replications\": \"many\"", "field 'replications' has the wrong type");
+    refused("0123456789abcdef", "0123456789abcde\\u001b", "field 'design_hash' must be 16 hex digits, found '0123456789abcde\\x1b'");
+    refused("0123456789abcdef", "0123456789ABCDEF", "field 'design_hash' must be 16 hex digits, found '0123456789ABCDEF'");
+    refused("\"design_conditions\": 3", "\"design_conditions\": 0", "field 'design_conditions' must be at least 1, found 0");
+    refused("\"conditions\": []", "\"conditions\": [2, 2]",
+            "field 'conditions' must be positive ids in ascending order, found 2 at place 2");
+    refused("\"conditions\": []", "\"conditions\": [1, 2, 3, 4]",
+            "field 'conditions' must be at most the design's conditions, found 4 ids");
+    refused("\"seed_mode\": \"fixed\"", "\"seed_mode\": \"random\"",
+            "field 'seed_mode' must be 'fixed' or 'per-condition', found 'random'");
+    refused("\"alpha\": 0.05", "\"alpha\": 1.0", "field 'alpha' must be a number between 0 and 1, found 1");
+    refused("\"alpha\": 0.05", "\"alpha\": -0.0", "field 'alpha' must be a number between 0 and 1, found -0");
+    refused("\"sha256:a", "\"sha256:\\na", "field 'rows_digest' must be \"sha256:\" and 64 hex digits, found 'sha256:\\naaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa'... (72 bytes)");
+    refused("\"program_version\": \"0.1\"", "\"program_version\": \"\\u009b31m\"",
+            "field 'program_version' must be a printable version, found '\\u009B31m'");
     refused("\"alpha\": 0.05", "\"alpha\": \"0.05\"", "field 'alpha' has the wrong type");
     refused("\"format_version\": 2", "\"format_version\": 3", "format version 3 is not supported");
     refused("\"format_version\": 2", "\"format_version\": 0", "format version 0 is not supported");
     refused("\"conditions\": []", "\"conditions\": [1, \"2\"]", "field 'conditions' has the wrong type");
-    refused("\"design_hash\": \"\",\n", "", "field 'design_hash' is missing");
+    refused("\"design_hash\": \"0123456789abcdef\",\n", "", "field 'design_hash' is missing");
     EXPECT_FALSE(parseSidecar("{\"format\": 7}", s, error));
     EXPECT_EQ(error, "field 'format' has the wrong type");
     EXPECT_FALSE(parseSidecar("{", s, error));

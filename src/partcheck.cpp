@@ -1,0 +1,108 @@
+#include "partcheck.h"
+
+#include <openssl/evp.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+#include "boundedread.h"
+#include "numbertext.h"
+#include "runs.h"
+
+namespace {
+
+// Where the rows begin: just past the header line (after a byte-order mark
+// the reader passes over); the text's end when it has no line end.
+std::size_t rowsBegin(std::string_view text) {
+    CsvReader reader(text);
+    CsvRecord header;
+    if (!reader.next(header) || !header.terminated) return text.size();
+    return header.end;
+}
+
+std::string settingsText(const Sidecar& s) {
+    return "zelkor-rows-digest-1\nformat_version=" + std::to_string(s.formatVersion) +
+           "\ndesign_hash=" + s.designHash + "\ndesign_conditions=" + std::to_string(s.designConditions) +
+           "\nshard=" + std::to_string(s.shard) + "/" + std::to_string(s.shards) + "\nseed_mode=" + s.seedMode +
+           "\nseed=" + std::to_string(s.seed) + "\nreplications=" + std::to_string(s.replications) +
+           "\nalpha=" + doubleText(s.alpha) + "\nrows\n";
+}
+
+int replicationsOf(const Sidecar& s, const Condition& c) {
+    return s.replications > 0 ? s.replications : iterationsOf(c.option);
+}
+
+std::uint32_t seedOf(const Sidecar& s, const Condition& c) {
+    return s.seedMode == "per-condition" ? conditionSeed(s.seed, c) : s.seed;
+}
+
+}  // namespace
+
+std::string rowsDigest(const Sidecar& s, std::string_view resultsText) {
+    const std::string settings = settingsText(s);
+    const std::string_view rows = resultsText.substr(rowsBegin(resultsText));
+    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), settings.data(), settings.size()) != 1 ||
+        EVP_DigestUpdate(context.get(), rows.data(), rows.size()) != 1 ||
+        EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
+        throw std::runtime_error("SHA-256 is not available");
+    std::string text = "sha256:";
+    for (unsigned int i = 0; i < length; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(digest[i]));
+        text += hex;
+    }
+    return text;
+}
+
+bool sealSidecar(const std::string& resultsPath, Sidecar& s, std::string& error) {
+    std::string text;
+    if (!readBoundedFile(resultsPath, kInputFileLimit, text, error)) {
+        error = resultsPath + ": " + error;
+        return false;
+    }
+    s.rowsDigest = rowsDigest(s, text);
+    return true;
+}
+
+std::optional<TableProblem> rowsProblem(const std::vector<ResultBlock>& blocks, const Sidecar& s) {
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+        const ResultBlock& block = blocks[k];
+        const ResultRow& row = block.rows.front();
+        const Condition& c = row.condition;
+        const int line = block.lines.front();
+        if (k >= s.conditions.size() || s.conditions[k] != c.id)
+            return TableProblem{line, 1,
+                                "condition " + std::to_string(c.id) + " is not the one its sidecar lists here" +
+                                    (k < s.conditions.size() ? " (" + std::to_string(s.conditions[k]) + ")" : "")};
+        if (const int n = replicationsOf(s, c); row.nSim != n)
+            return TableProblem{line, 1,
+                                "n_sim " + std::to_string(row.nSim) + " of condition " + std::to_string(c.id) +
+                                    " is not the " + std::to_string(n) + " replications its sidecar records"};
+        if (const std::uint32_t seed = seedOf(s, c); row.seed != seed)
+            return TableProblem{line, 1,
+                                "seed " + std::to_string(row.seed) + " of condition " + std::to_string(c.id) +
+                                    " is not the seed " + std::to_string(seed) + " its sidecar's " + s.seedMode +
+                                    " seed " + std::to_string(s.seed) + " gives it"};
+    }
+    if (blocks.size() != s.conditions.size())
+        return TableProblem{blocks.empty() ? 2 : blocks.back().lines.back() + 1, 1,
+                            "its sidecar lists " + std::to_string(s.conditions.size()) + " conditions, the file holds " +
+                                std::to_string(blocks.size())};
+    return std::nullopt;
+}
+
+std::string designProblem(const std::vector<Condition>& conditions, const Sidecar& s) {
+    if (static_cast<long long>(conditions.size()) != s.designConditions)
+        return "the parts hold " + std::to_string(conditions.size()) + " of the design's " +
+               std::to_string(s.designConditions) + " conditions";
+    if (const std::string hash = designHash(conditions); hash != s.designHash)
+        return "the conditions the rows hold hash to " + hash + ", not to the design_hash " + s.designHash +
+               " of the sidecars: design columns or condition ids were changed, or the rows come from another "
+               "design";
+    return {};
+}
