@@ -131,7 +131,8 @@ private:
         std::string text;
         std::string error;
         // Every series of a long study: no ceiling below what the run wrote.
-        if (!readBoundedFile(plan_.seriesPartialPath, std::numeric_limits<std::uint64_t>::max(), text, error)) {
+        if (!readBoundedFile(plan_.seriesPartialPath, std::numeric_limits<std::uint64_t>::max(), text, error,
+                             kInputLineLimit)) {
             if (!kept.empty()) return refuse(plan_.seriesPartialPath, error);
             text.clear();
         }

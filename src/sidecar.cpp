@@ -289,9 +289,11 @@ bool parseSidecar(const std::string& text, Sidecar& s, std::string& error) {
         root = Json::parse(rawBytes ? escapeRawBytes(text) : text);
     } catch (const Json::parse_error& e) {
         // "[json.exception.parse_error.101] parse error at line 1, ...": the part after the tag.
+        // The parser quotes what it read last, which may be long: cut and escaped.
         const std::string what = e.what();
         const auto tag = what.find("] ");
-        error = "not JSON: " + (tag == std::string::npos ? what : what.substr(tag + 2));
+        const std::string said = tag == std::string::npos ? what : what.substr(tag + 2);
+        error = "not JSON: " + printableText(said.substr(0, 200)) + (said.size() > 200 ? "..." : "");
         return false;
     }
     if (!root.is_object()) {

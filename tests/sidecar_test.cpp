@@ -194,6 +194,9 @@ TEST(Sidecar, NamesTheFirstDifferenceAndRejectsOtherFiles) {
     refused("\"design_hash\": \"0123456789abcdef\",\n", "", "field 'design_hash' is missing");
     EXPECT_FALSE(parseSidecar("{\"format\": 7}", s, error));
     EXPECT_EQ(error, "field 'format' has the wrong type");
+    EXPECT_FALSE(parseSidecar("{\"format\": \"\x1b[2J" + std::string(100000, 'x'), s, error));
+    EXPECT_LT(error.size(), 300u) << error;
+    EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
     EXPECT_FALSE(parseSidecar("{", s, error));
     EXPECT_EQ(error.rfind("not JSON: parse error at line 1, column 2", 0), 0u) << error;
 }
