@@ -34,7 +34,7 @@ if ! toolchain_ok; then
     toolchain_ok || { echo "clang++ cannot build a libFuzzer target" >&2; exit 1; }
 fi
 
-# The program's units, compiled once into objects shared by both targets.
+# The program's units, compiled once into objects shared by all targets.
 objects=()
 pids=()
 for src in "$root"/src/*.cpp; do
@@ -52,7 +52,7 @@ for src in "$root"/src/*.cpp; do
 done
 for pid in "${pids[@]}"; do wait "$pid"; done
 
-for target in dialogue_fuzz scanner_fuzz text_fuzz plot_fuzz; do
-    "$CXX" "${flags[@]}" "$root/fuzz/$target.cpp" "${objects[@]}" -lpthread -o "$out/$target"
+for target in dialogue_fuzz scanner_fuzz text_fuzz plot_fuzz design_fuzz results_fuzz; do
+    "$CXX" "${flags[@]}" "$root/fuzz/$target.cpp" "${objects[@]}" -lpthread -lcrypto -o "$out/$target"
     echo "built $out/$target"
 done

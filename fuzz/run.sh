@@ -12,7 +12,7 @@ out=$(cd "$out" && pwd)
 
 summary=()
 failed=0
-for target in dialogue scanner text plot; do
+for target in dialogue scanner text plot design results; do
     corpus=$out/corpus/$target
     artifacts=$out/artifacts/$target/
     log=$out/$target.log
