@@ -607,6 +607,35 @@ TEST_F(Grid, MergeTakesOnlyRowsTheirSidecarsDescribe) {
     EXPECT_EQ(sidecarOf(read("out.csv.json")).rowsDigest, sidecarOf(read("all.csv.json")).rowsDigest);
 }
 
+// Inputs that never end, and the byte-order mark and line ends of a
+// spreadsheet, read the same way by run, resume and merge.
+TEST_F(Grid, EndlessInputsAreRefusedAndSpreadsheetFilesRead) {
+    RunOptions zero = options("design.csv", "r.csv");
+    zero.design = "/dev/zero";
+    EXPECT_EQ(run(zero), 2);
+    EXPECT_EQ(err(), "zelkor: /dev/zero: has a line longer than 1 MiB (line 1), the limit for one line\n");
+    EXPECT_EQ(merge({"../../../dev/zero"}, "m.csv"), 2);
+    EXPECT_NE(err().find("has a line longer than 1 MiB (line 1)"), std::string::npos) << err();
+
+    // A design saved as "CSV UTF-8" with CR line ends runs as the plain one.
+    write("design.csv", kDesign);
+    ASSERT_EQ(run(options("design.csv", "plain.csv")), 0);
+    std::string cr = "\xEF\xBB\xBF" + kDesign;
+    std::replace(cr.begin(), cr.end(), '\n', '\r');
+    write("cr.csv", cr);
+    ASSERT_EQ(run(options("cr.csv", "r.csv")), 0) << err();
+    EXPECT_EQ(read("r.csv"), read("plain.csv"));
+    write("utf16.csv", "\xFF\xFE" "c\0");
+    EXPECT_EQ(run(options("utf16.csv", "u.csv")), 2);
+    EXPECT_NE(err().find("utf16.csv:1:1: the file is UTF-16 text"), std::string::npos) << err();
+
+    // A part given a byte-order mark by a spreadsheet still merges: its rows are unchanged.
+    write("bom.csv", "\xEF\xBB\xBF" + read("plain.csv"));
+    write("bom.csv.json", read("plain.csv.json"));
+    ASSERT_EQ(merge({"bom.csv"}, "m.csv"), 0) << err();
+    EXPECT_EQ(read("m.csv"), read("plain.csv"));
+}
+
 TEST_F(Grid, ExpandWritesTheProductOrRefuses) {
     ExpandOptions e;
     e.option = 1;
