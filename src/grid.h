@@ -96,6 +96,7 @@ struct MergeOptions {
     std::vector<std::string> parts;
     std::string output;
     std::string commandLine;
+    std::string design;  // optional: the design the parts were run from, every row checked against it
 };
 
 int gridMerge(const MergeOptions& options, std::ostream& err);

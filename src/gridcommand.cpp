@@ -182,6 +182,8 @@ void addGridCommands(CLI::App& grid, Invocation& invocation) {
     MergeOptions& m = state->merge;
     merge->add_option("parts", m.parts, "The shards' results CSVs")->required()->type_name("PART");
     merge->add_option("-o,--output", m.output, "Merged results CSV")->required()->type_name("FILE");
+    merge->add_option("--design", m.design, "The design the parts were run from; every row is checked against it")
+        ->type_name("FILE");
     merge->callback([&invocation, state] {
         invocation.command = [state](CommandContext& context) {
             MergeOptions options = state->merge;

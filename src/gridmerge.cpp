@@ -147,6 +147,28 @@ int collectConditions(const std::vector<Part>& parts, std::map<int, std::pair<co
     return 0;
 }
 
+// With --design: the design read, the one the sidecars name, and every
+// part's rows its conditions.  0 or the exit status after a message.
+int checkDesign(const std::string& path, const std::vector<Part>& parts, std::ostream& err) {
+    std::string text;
+    std::string error;
+    if (!readBoundedFile(path, kInputFileLimit, text, error, kInputLineLimit))
+        return refuse(err, kWhere + path + ": " + error);
+    std::vector<Condition> design;
+    if (const std::vector<DesignError> problems = parseDesign(text, design); !problems.empty())
+        return refuse(err, kWhere + path + ":" + std::to_string(problems.front().line) + ":" +
+                               std::to_string(problems.front().column) + ": " + problems.front().message);
+    const Sidecar& first = parts.front().sidecar;
+    if (const std::string hash = designHash(design); hash != first.designHash)
+        return refuse(err, kWhere + path + " is not the design the parts were run from (its hash is " + hash +
+                               ", the sidecars name " + first.designHash + ")");
+    for (const Part& p : parts)
+        if (const std::optional<TableProblem> problem = conditionsProblem(p.blocks, design, path))
+            return refuse(err, kWhere + p.path + ":" + std::to_string(problem->line) + ":" +
+                                   std::to_string(problem->column) + ": " + problem->message);
+    return 0;
+}
+
 }  // namespace
 
 int gridMerge(const MergeOptions& options, std::ostream& err) {
@@ -163,6 +185,8 @@ int gridMerge(const MergeOptions& options, std::ostream& err) {
         if (const int status = readPart(options.parts[i], parts[i], err)) return status;
     if (const int status = checkFormats(parts, err)) return status;
     if (const int status = checkShards(parts, err)) return status;
+    if (!options.design.empty())
+        if (const int status = checkDesign(options.design, parts, err)) return status;
     std::map<int, std::pair<const ResultBlock*, const Part*>> byId;
     if (const int status = collectConditions(parts, byId, err)) return status;
 

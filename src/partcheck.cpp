@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -93,6 +94,24 @@ std::optional<TableProblem> rowsProblem(const std::vector<ResultBlock>& blocks, 
         return TableProblem{blocks.empty() ? 2 : blocks.back().lines.back() + 1, 1,
                             "its sidecar lists " + std::to_string(s.conditions.size()) + " conditions, the file holds " +
                                 std::to_string(blocks.size())};
+    return std::nullopt;
+}
+
+std::optional<TableProblem> conditionsProblem(const std::vector<ResultBlock>& blocks,
+                                              const std::vector<Condition>& design, const std::string& designName) {
+    std::map<int, const Condition*> byId;
+    for (const Condition& c : design) byId.emplace(c.id, &c);
+    for (const ResultBlock& block : blocks) {
+        const Condition& c = block.rows.front().condition;
+        const auto it = byId.find(c.id);
+        if (it == byId.end())
+            return TableProblem{block.lines.front(), 1,
+                                "condition " + std::to_string(c.id) + " is not in " + designName};
+        if (!sameCondition(c, *it->second))
+            return TableProblem{block.lines.front(), 1,
+                                "the design columns of condition " + std::to_string(c.id) + " differ from " +
+                                    designName + "'s"};
+    }
     return std::nullopt;
 }
 

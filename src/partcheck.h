@@ -36,5 +36,11 @@ bool sealSidecar(const std::string& resultsPath, Sidecar& s, std::string& error)
 
 std::optional<TableProblem> rowsProblem(const std::vector<ResultBlock>& blocks, const Sidecar& s);
 
+// The first row whose condition is not in the design (by id) or differs
+// from it in a design column (bit for bit, as the run wrote it); designName
+// names the design in the message.
+std::optional<TableProblem> conditionsProblem(const std::vector<ResultBlock>& blocks,
+                                              const std::vector<Condition>& design, const std::string& designName);
+
 // Empty when the conditions are the design; otherwise why not.
 std::string designProblem(const std::vector<Condition>& conditions, const Sidecar& s);

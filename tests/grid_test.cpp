@@ -98,6 +98,7 @@ protected:
         MergeOptions m;
         for (const std::string& p : parts) m.parts.push_back(path(p));
         m.output = path(output);
+        m.design = designFile_;
         m.commandLine = "zelkor grid merge";
         err_.str("");
         return gridMerge(m, err_);
@@ -106,6 +107,7 @@ protected:
     std::string err() const { return err_.str(); }
 
     std::ostringstream err_;
+    std::string designFile_;  // --design of merge
 };
 
 const std::string kHeader = "condition_id,option,n_a,n_b,trend,level,slope,sd_a,sd_b,ar1,ma1\n";
@@ -579,6 +581,15 @@ TEST_F(Grid, MergeTakesOnlyRowsTheirSidecarsDescribe) {
     std::string renamedSidecar = withoutDigest(p3Sidecar);
     renamedSidecar.replace(renamedSidecar.find("    7\n"), 6, "    8\n");
     refused(renamed, renamedSidecar, design);
+    // Given the design, the line of a changed design column is named, and a design of another study refused.
+    designFile_ = path("design.csv");
+    refused(withCell(p3, 7, 5, "0.25"), withoutDigest(p3Sidecar),
+            "x.csv:4:1: the design columns of condition 7 differ from " + path("design.csv") + "'s");
+    refused(withCell(p3, 4, 3, "4"), withoutDigest(p3Sidecar), "x.csv:2:1: the design columns of condition 4");
+    write("other.csv", kDesign + "8,1,3,4,0,1,0,1,1,0,0\n");
+    designFile_ = path("other.csv");
+    refused(p3, p3Sidecar, "other.csv is not the design the parts were run from");
+    designFile_.clear();
 
     // Rows of another run under the right sidecar.
     const auto foreign = [&](auto change, const std::string& message) {
