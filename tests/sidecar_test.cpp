@@ -204,6 +204,8 @@ TEST(Sidecar, NamesTheFirstDifferenceAndRejectsOtherFiles) {
 TEST(Sidecar, ChosenStatisticsRoundTripAndTellStudiesApart) {
     Sidecar plain;
     plain.programVersion = "0.1";
+    plain.designHash = "0123456789abcdef";
+    plain.designConditions = 1;
     plain.seedMode = "fixed";
     Sidecar chosen = plain;
     chosen.statistics = {"NAP", "PL-Tau"};
