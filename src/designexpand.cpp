@@ -119,10 +119,12 @@ bool parseIntList(const std::string& list, std::vector<int>& values, std::string
         "a whole number");
 }
 
+// A design describes models, so its values are finite: grid run refuses a
+// NaN or an infinity, and expand does not write one.
 bool parseFloatList(const std::string& list, std::vector<float>& values, std::string& error) {
     return parseValues(
-        list, values, error, floatRange, [](const std::string& s, float& v) { return readParameter(s, v); },
-        "a number");
+        list, values, error, floatRange,
+        [](const std::string& s, float& v) { return readParameter(s, v) && std::isfinite(v); }, "a finite number");
 }
 
 Expansion expandDesign(const FactorLists& f) {

@@ -74,10 +74,9 @@ TEST(DesignSpec, ListsAndInclusiveRanges) {
     for (std::size_t i = 0; i < r.size(); ++i) EXPECT_TRUE(sameFloat(r[i], l[i])) << i;
     EXPECT_EQ(floats("-0.6:0.6:0.3").size(), 5u);
     EXPECT_EQ(floats("0.25"), (std::vector<float>{0.25f}));
-    // The dialogue's grammar: hexadecimal and non-finite entries.
-    const std::vector<float> odd = floats("0x1p-2,inf,-INF");
-    EXPECT_EQ(odd[0], 0.25f);
-    EXPECT_TRUE(std::isinf(odd[1]) && odd[2] < 0);
+    // The dialogue's grammar for hexadecimal entries; non-finite ones are
+    // refused (a design of them could not be run).
+    EXPECT_EQ(floats("0x1p-2,-0.5"), (std::vector<float>{0.25f, -0.5f}));
 }
 
 TEST(DesignSpec, RejectsWhatIsNeitherListNorRange) {
@@ -87,7 +86,8 @@ TEST(DesignSpec, RejectsWhatIsNeitherListNorRange) {
     for (const char* bad : {"", "2:1", "1:", ":2", "1:2:3:4", "a", "1,,2", "3:1:1", "1:5:0", "1:5:-1", "2.5", "1e2",
                             "99999999999"})
         EXPECT_FALSE(parseIntList(bad, vi, error)) << bad;
-    for (const char* bad : {"", "x", "1:0", "0:x", "1:0:0.1", "0:1:0", "0:1:nan", "0:inf:1", "0.1.2", "1,"})
+    for (const char* bad : {"", "x", "1:0", "0:x", "1:0:0.1", "0:1:0", "0:1:nan", "0:inf:1", "0.1.2", "1,", "inf", "0,-INF", "nan",
+                            "1e39"})
         EXPECT_FALSE(parseFloatList(bad, vf, error)) << bad;
     EXPECT_FALSE(parseIntList("1:1000000:1", vi, error)) << "more values than a factor may have";
 }
