@@ -81,20 +81,7 @@ std::vector<std::string> panelTitles(const plot::PowerFigure& f) {
     return titles;
 }
 
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const InputError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
+std::string messageOf(const std::function<void()>& action) { return thrownMessage<InputError>(action); }
 
 bool gnuplotInstalled() {
     const char* path = std::getenv("PATH");
@@ -256,11 +243,11 @@ TEST(PowerScript, DrawsEveryLineInItsPanelWithDashedReferenceLines) {
     EXPECT_NE(s.find("set output '/tmp/it''s here.svg'\n"), std::string::npos);
     EXPECT_NE(s.find("noenhanced"), std::string::npos) << "n_a must not become a subscript";
     // Four panels of two lines each, plus the legend's two.
-    EXPECT_EQ(count(s, "with yerrorlines"), 4u * 2u + 2u);
-    EXPECT_EQ(count(s, "set title 'level change "), 4u);
+    EXPECT_EQ(occurrences(s, "with yerrorlines"), 4u * 2u + 2u);
+    EXPECT_EQ(occurrences(s, "set title 'level change "), 4u);
     EXPECT_NE(s.find("set title 'level change \xCE\xB2\xE2\x82\x82 = 1, AR(1) \xCF\x86 = 0.3'\n"), std::string::npos);
-    EXPECT_EQ(count(s, "0.05 with lines ls 101 notitle"), 4u);
-    EXPECT_EQ(count(s, "0.8 with lines ls 102 notitle"), 2u) << "not in the Type-I panels (level 0)";
+    EXPECT_EQ(occurrences(s, "0.05 with lines ls 101 notitle"), 4u);
+    EXPECT_EQ(occurrences(s, "0.8 with lines ls 102 notitle"), 2u) << "not in the Type-I panels (level 0)";
     EXPECT_NE(s.find("title '\xCE\xB1 = 0.05'"), std::string::npos);
     EXPECT_NE(s.find("title '0.80 power'"), std::string::npos);
     EXPECT_NE(s.find("title 'PL-Tau'"), std::string::npos);
@@ -269,8 +256,8 @@ TEST(PowerScript, DrawsEveryLineInItsPanelWithDashedReferenceLines) {
     EXPECT_NE(s.find("set xtics ('5' 5, '10' 10)\n"), std::string::npos);
     // Panel 4's Tau-U: x, share, share -/+ 1.96 x 0.005.
     EXPECT_NE(s.find("$p4s2 << EOD\n5 0.3 0.2902 0.3098\n10 0.3 0.2902 0.3098\nEOD\n"), std::string::npos);
-    EXPECT_EQ(count(s, "\nset multiplot"), 1u);
-    EXPECT_EQ(count(s, "unset multiplot"), 1u);
+    EXPECT_EQ(occurrences(s, "\nset multiplot"), 1u);
+    EXPECT_EQ(occurrences(s, "unset multiplot"), 1u);
 }
 
 TEST(PowerScript, FollowsTheAlphaAndThePictureFormat) {
@@ -332,12 +319,12 @@ TEST(DistributionFigure, RefusesDuplicatesAndMissingColumns) {
 TEST(DistributionScript, BoxesWhiskersMediansAndMeansWithConditionLabels) {
     const auto f = plot::buildDistributionFigure(fixture());
     const std::string s = plot::distributionScript(f, plot::ImageFormat::Svg, "d.svg");
-    EXPECT_EQ(count(s, "with boxxyerror"), 6u + 1u) << "six panels and the legend";
-    EXPECT_EQ(count(s, "with xerrorbars"), 7u);
-    EXPECT_EQ(count(s, "with vectors nohead"), 7u);
+    EXPECT_EQ(occurrences(s, "with boxxyerror"), 6u + 1u) << "six panels and the legend";
+    EXPECT_EQ(occurrences(s, "with xerrorbars"), 7u);
+    EXPECT_EQ(occurrences(s, "with vectors nohead"), 7u);
     EXPECT_NE(s.find("set title 'PNCD'\n"), std::string::npos);
     EXPECT_NE(s.find("set ytics ('N_A = 3, level change \xCE\xB2\xE2\x82\x82 = 0' 1, 'N_A = 3, level change \xCE\xB2\xE2\x82\x82 = 1' 2,"), std::string::npos);
-    EXPECT_EQ(count(s, "set ytics ('' 1, '' 2,"), 4u) << "labels only left of each row of panels";
+    EXPECT_EQ(occurrences(s, "set ytics ('' 1, '' 2,"), 4u) << "labels only left of each row of panels";
     EXPECT_NE(s.find("$d1 << EOD\n1 -0.59 -0.11 0.01 0.13 0.51 0.01\n"), std::string::npos);
     EXPECT_NE(s.find("title 'box: 25 % to 75 %'"), std::string::npos);
     EXPECT_NE(s.find("set yrange [6.7:0.3]\n"), std::string::npos) << "first condition on top";
@@ -366,7 +353,7 @@ TEST(PlotRun, BadInputExitsTwoWithOneLineAndLeavesNothing) {
         EXPECT_EQ(plotPower(o, err), 2) << c.expected;
         EXPECT_NE(err.str().find(c.expected), std::string::npos) << err.str();
         EXPECT_EQ(err.str().rfind("zelkor plot power: ", 0), 0u) << err.str();
-        EXPECT_EQ(count(err.str(), "\n"), 1u) << err.str();
+        EXPECT_EQ(occurrences(err.str(), "\n"), 1u) << err.str();
         EXPECT_FALSE(fs::exists(o.output)) << c.expected;
     }
     PlotPowerOptions o = powerOptions("n_a");
@@ -395,7 +382,7 @@ TEST(PlotRun, MissingOrFailingEngineExitsOneAndKeepsAnEarlierPicture) {
     std::ostringstream err;
     EXPECT_EQ(plotPower(o, err), 1);
     EXPECT_NE(err.str().find("install the Debian package gnuplot-nox"), std::string::npos) << err.str();
-    EXPECT_EQ(count(err.str(), "\n"), 1u) << err.str();
+    EXPECT_EQ(occurrences(err.str(), "\n"), 1u) << err.str();
 
     o.gnuplot = "false";  // runs, reads nothing and fails
     std::ostringstream err2;
@@ -542,7 +529,7 @@ TEST(PlotCommand, TheProgramDrawsOrRefuses) {
         return r.exited ? r.status : -1;
     };
     EXPECT_EQ(run({"plot", "power", kFixture, "--x", "n_c", "-o", dir.path("bad.png")}), 2);
-    EXPECT_EQ(count(err, "\n"), 1u) << err;
+    EXPECT_EQ(occurrences(err, "\n"), 1u) << err;
     EXPECT_FALSE(fs::exists(dir.path("bad.png")));
     if (!gnuplotInstalled()) GTEST_SKIP() << "gnuplot is not installed (Debian package gnuplot-nox)";
     EXPECT_EQ(run({"plot", "power", kFixture, "--x", "n_a", "-o", dir.path("p.png")}), 0) << err;

@@ -32,20 +32,7 @@ ResultsTable tableOf(const std::string& text, const std::string& name = "r.csv")
     return table;
 }
 
-std::string messageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const InputError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-std::size_t count(const std::string& text, const std::string& what) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
+std::string messageOf(const std::function<void()>& action) { return thrownMessage<InputError>(action); }
 
 // A row of condition id with the factors given, the statistic and its share.
 std::string row(int id, int nA, const std::string& level, const std::string& sdA, const std::string& ar1,
@@ -184,12 +171,12 @@ TEST(PowerGrid, TypeIPanelsScaleToTheDataAndDrawOnlyTheAlphaLine) {
     // 0.07 + 1.96 x 0.01 = 0.0896, above 2 alpha: a round top above it.
     EXPECT_DOUBLE_EQ(f.typeITop, 0.1);
     const std::string s = plot::powerScript(f, plot::ImageFormat::Svg, "p.svg");
-    EXPECT_EQ(count(s, "set yrange [0:0.1]\n"), 2u);
-    EXPECT_EQ(count(s, "set yrange [0:1]\n"), 2u + 1u) << "and the legend's";
-    EXPECT_EQ(count(s, "0.05 with lines ls 101 notitle"), 4u) << "alpha in every panel";
-    EXPECT_EQ(count(s, "0.8 with lines ls 102 notitle"), 2u) << "0.80 only where there is an effect";
-    EXPECT_EQ(count(s, "set ylabel 'Type-I error rate (p < 0.05)'"), 1u);
-    EXPECT_EQ(count(s, "set ylabel 'Power (p < 0.05)'"), 1u);
+    EXPECT_EQ(occurrences(s, "set yrange [0:0.1]\n"), 2u);
+    EXPECT_EQ(occurrences(s, "set yrange [0:1]\n"), 2u + 1u) << "and the legend's";
+    EXPECT_EQ(occurrences(s, "0.05 with lines ls 101 notitle"), 4u) << "alpha in every panel";
+    EXPECT_EQ(occurrences(s, "0.8 with lines ls 102 notitle"), 2u) << "0.80 only where there is an effect";
+    EXPECT_EQ(occurrences(s, "set ylabel 'Type-I error rate (p < 0.05)'"), 1u);
+    EXPECT_EQ(occurrences(s, "set ylabel 'Power (p < 0.05)'"), 1u);
     EXPECT_NE(s.find("set label 2 '0.80' at graph 1, first 0.8"), std::string::npos) << "the lines are labelled";
     EXPECT_NE(s.find("title '\xCE\xB1 = 0.05'"), std::string::npos);
     EXPECT_NE(s.find("title '0.80 power'"), std::string::npos);
@@ -203,7 +190,7 @@ TEST(PowerGrid, TypeIPanelsScaleToTheDataAndDrawOnlyTheAlphaLine) {
     EXPECT_EQ(g.title, "Type-I error rate: share of series with p < 0.05 by N_A (length of phase A)");
     EXPECT_DOUBLE_EQ(g.typeITop, 0.4);
     const std::string gs = plot::powerScript(g, plot::ImageFormat::Png, "p.png");
-    EXPECT_EQ(count(gs, "ls 102"), 0u) << "the style alone, never drawn";
+    EXPECT_EQ(occurrences(gs, "ls 102"), 0u) << "the style alone, never drawn";
 }
 
 TEST(PowerGrid, HumanLabelsWithOrWithoutGreekAndAGivenTitle) {
@@ -385,7 +372,7 @@ TEST(PlotScriptSafety, HostileNamesChangeOnlyTheTextOfQuotedStrings) {
         const plot::ScriptStrings g = plot::splitStrings(good);
         EXPECT_EQ(b.commands, g.commands) << "the command lines are the program's own";
         for (const auto& text : b.texts) EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << text;
-        EXPECT_EQ(count(bad, "\n"), count(good, "\n"));
+        EXPECT_EQ(occurrences(bad, "\n"), occurrences(good, "\n"));
     };
     for (const auto format : {plot::ImageFormat::Svg, plot::ImageFormat::Png}) {
         const auto hp = plot::buildPowerFigure(hostile, power("n_a", "", ""));
@@ -438,7 +425,7 @@ TEST(PlotOptions, BadLookOptionsAreRefusedAndASlowEngineIsStopped) {
         const ProgramRun r = runBinary(full);
         EXPECT_EQ(r.status, 2) << message;
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
-        EXPECT_EQ(count(r.err, "\n"), 1u) << r.err;
+        EXPECT_EQ(occurrences(r.err, "\n"), 1u) << r.err;
     }
     const std::string engine = dir.write("engine.sh", "#!/bin/sh\nexec sleep 30\n");
     fs::permissions(engine, fs::perms::owner_all);

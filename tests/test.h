@@ -117,6 +117,25 @@ inline StatisticRow descendingRow(Statistic statistic, int n) {
 
 // ---- Files -------------------------------------------------------------------
 
+// The message of the Error that action throws, or "(no error)" when it
+// throws none; other exceptions pass.
+template <class Error, class Action>
+std::string thrownMessage(const Action& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+// How often `what` occurs in text, overlapping occurrences included.
+inline std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
 // The whole file; empty when it cannot be read.
 inline std::string readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
