@@ -41,9 +41,9 @@ for src in "$root"/src/*.cpp; do
     name=$(basename "$src" .cpp)
     # The program's entry, its command line with the command groups, and the
     # program's version (set by the CMake build) are not fuzzed; nor is the
-    # study runner or the planning search, which need the version and the
-    # grid units.
-    case $name in main | cli | plotcommand | gridcommand | plancommand | version | grid* | plan) continue ;; esac
+    # study runner, the planning search or the analyse command, which need the
+    # version and the grid units.
+    case $name in main | cli | plotcommand | gridcommand | plancommand | analysecommand | version | grid* | plan) continue ;; esac
     # fuzzer-no-link: coverage instrumentation without libFuzzer's main.
     "$CXX" "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$src" \
         -o "$out/$name.o" &
