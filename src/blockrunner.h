@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mersenne.h"
+#include "streammap.h"
 
 class BlockRunner {
 public:
@@ -49,8 +50,22 @@ public:
     void run(Rng& rng, int nIter, int blockSize, const Compute& compute, const Advance& advance,
              const Collect& collect);
 
+    // As run, with every iteration drawing `draws`.  When the draws can be
+    // walked (StreamWalker::walkable), the workers also count the stream's
+    // accepted attempts, and this thread only runs the generator's recurrence
+    // and walks the counts: the part of the run that does not spread over the
+    // workers shrinks to that.  Otherwise it replays with skipIterations.
+    void run(Rng& rng, int nIter, int blockSize, const Compute& compute, const IterationDraws& draws,
+             const Collect& collect);
+
 private:
     struct Job;
+    class Replay;
+    class AdvanceReplay;
+    class MappedReplay;
+
+    // Blocks on the workers, their starting states from `replay`.
+    void runParallel(Job& job, Replay& replay, const Collect& collect);
 
     void startWorkers();
     void workerLoop(int slot);

@@ -39,15 +39,18 @@ inline std::uint32_t twist(std::uint32_t y) {
 #define ZELKOR_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
 #endif
 
-ZELKOR_AVX2_CLONES void regenerate(Rng& rng) {
-    if (rng.mti == Rng::kN + 1) sgenrand(rng, kDefaultSeed);
-    std::uint32_t* mt = rng.mt.data();
+ZELKOR_AVX2_CLONES void nextGeneration(std::uint32_t* mt) {
     int kk = 0;
     for (; kk < Rng::kN - kM; ++kk)
         mt[kk] = mt[kk + kM] ^ twist((mt[kk] & kUpperMask) | (mt[kk + 1] & kLowerMask));
     for (; kk < Rng::kN - 1; ++kk)
         mt[kk] = mt[kk + (kM - Rng::kN)] ^ twist((mt[kk] & kUpperMask) | (mt[kk + 1] & kLowerMask));
     mt[Rng::kN - 1] = mt[kM - 1] ^ twist((mt[Rng::kN - 1] & kUpperMask) | (mt[0] & kLowerMask));
+}
+
+void regenerate(Rng& rng) {
+    if (rng.mti == Rng::kN + 1) sgenrand(rng, kDefaultSeed);
+    nextGeneration(rng.mt.data());
     rng.mti = 0;
     ++rng.generation;
 }

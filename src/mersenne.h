@@ -53,6 +53,11 @@ std::uint32_t genrand(Rng& rng);
 void skipUniforms(Rng& rng, std::uint64_t n);
 
 namespace mt_detail {
+// Replaces the 624 state words by the next generation's, in place.
+void nextGeneration(std::uint32_t* mt);
+
+// Starts the next generation of rng's words (seeding an unseeded generator
+// first) and its index at 0.
 void regenerate(Rng& rng);
 
 inline std::uint32_t temper(std::uint32_t y) {

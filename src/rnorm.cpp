@@ -213,3 +213,35 @@ void skipNormals(Rng& rng, std::uint64_t n) {
     rng.nNormals += 2 * pairs;
     if (n % 2 == 1) rnorm(rng, 0.0f, 1.0f);
 }
+
+ZELKOR_AVX2_CLONES void acceptedAttempts(const std::uint32_t* mt, std::uint64_t* bits) {
+    alignas(32) double unit[Rng::kN];
+    alignas(32) double radius[kAttemptsPerGeneration];
+    for (int k = 0; k < Rng::kN; ++k)
+        unit[k] = exactOutput(mt_detail::temper(mt[k])) * (2.0 / 4294967295.0) - 1.0;
+    int band = 0;
+    for (int j = 0; j < kAttemptsPerGeneration; ++j) {
+        radius[j] = unit[2 * j] * unit[2 * j] + unit[2 * j + 1] * unit[2 * j + 1];
+        band += std::fabs(radius[j] - 1.0) > 1e-5 ? 0 : 1;
+    }
+    for (int w = 0; w < kAttemptBitWords; ++w) {
+        const int end = std::min(64, kAttemptsPerGeneration - 64 * w);
+        std::uint64_t set = 0;
+        for (int b = 0; b < end; ++b) set |= static_cast<std::uint64_t>(radius[64 * w + b] < 1.0 ? 1 : 0) << b;
+        bits[w] = set;
+    }
+    if (band == 0) return;
+    for (int j = 0; j < kAttemptsPerGeneration; ++j) {
+        if (std::fabs(radius[j] - 1.0) > 1e-5) continue;
+        const std::uint64_t bit = std::uint64_t{1} << (j % 64);
+        const bool accepted = accepts(mt_detail::temper(mt[2 * j]), mt_detail::temper(mt[2 * j + 1]));
+        bits[j / 64] = accepted ? bits[j / 64] | bit : bits[j / 64] & ~bit;
+    }
+}
+
+float cachedDeviate(std::uint32_t u1, std::uint32_t u2) {
+    const float x1 = polarCoordinate(u1);
+    const float x2 = polarCoordinate(u2);
+    const float w = polarRadius(x1, x2);
+    return x2 * polarFactor(std::log(static_cast<double>(w)), w);
+}

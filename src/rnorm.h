@@ -32,3 +32,14 @@ void fillNormals(Rng& rng, float* out, int count);
 // accept/reject test of every attempt but skipping the logarithms of pairs
 // whose deviates are never returned.
 void skipNormals(Rng& rng, std::uint64_t n);
+
+// The attempts of one generation: bit k of bits[k / 64] is set when the
+// attempt drawing outputs 2k and 2k + 1 of the generation whose state words
+// are mt is accepted; the bits past attempt 311 are 0.
+inline constexpr int kAttemptsPerGeneration = Rng::kN / 2;
+inline constexpr int kAttemptBitWords = (kAttemptsPerGeneration + 63) / 64;
+void acceptedAttempts(const std::uint32_t* mt, std::uint64_t* bits);
+
+// The deviate rnorm keeps for its next call after the accepted attempt that
+// drew the outputs u1 and u2.
+float cachedDeviate(std::uint32_t u1, std::uint32_t u2);

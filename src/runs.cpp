@@ -20,6 +20,9 @@ int iterationsOf(Option option) {
     return option == Option::EffectSizes ? kEffectSizeIterations : kVardenIterations;
 }
 
+// Option 1's series are cheap, option 2's are not.
+int seriesPerBlock(Option option) { return option == Option::EffectSizes ? 250 : 1; }
+
 RunSettings defaultSettings(Option option) {
     RunSettings s;
     s.iterations = iterationsOf(option);
@@ -28,9 +31,6 @@ RunSettings defaultSettings(Option option) {
 
 namespace {
 
-// Iterations per block: option 1's series are cheap, option 2's are not.
-constexpr int kEffectSizeBlock = 250;
-constexpr int kVardenBlock = 1;
 
 
 // The rows asked for (the option's table when none are), each with room for
@@ -84,19 +84,17 @@ bool dotBefore(int i, int nSim) {
 
 }  // namespace
 
+IterationDraws seriesDraws(Option option, const ModelParameters& m) {
+    const auto series = static_cast<std::uint64_t>(seriesDrawCount(m.nA, m.nB, m.fAR1));
+    if (option == Option::EffectSizes) return {{DrawStep::Kind::Normals, series}};
+    return {{DrawStep::Kind::Normals, series},
+            {DrawStep::Kind::Uniforms, static_cast<std::uint64_t>(vardenUniformCount(m.nA, m.nB))},
+            {DrawStep::Kind::Normals,
+             static_cast<std::uint64_t>(vardenNormalCount(m.nB, kVardenInnerSimulations))}};
+}
+
 void skipSeries(Option option, const ModelParameters& m, Rng& rng, int count) {
-    const auto seriesDraws = static_cast<std::uint64_t>(seriesDrawCount(m.nA, m.nB, m.fAR1));
-    if (option == Option::EffectSizes) {
-        skipNormals(rng, seriesDraws * static_cast<std::uint64_t>(std::max(count, 0)));
-        return;
-    }
-    const auto uniforms = static_cast<std::uint64_t>(vardenUniformCount(m.nA, m.nB));
-    const auto normals = static_cast<std::uint64_t>(vardenNormalCount(m.nB, kVardenInnerSimulations));
-    for (int c = 0; c < count; ++c) {
-        skipNormals(rng, seriesDraws);
-        skipUniforms(rng, uniforms);
-        skipNormals(rng, normals);
-    }
+    skipIterations(rng, seriesDraws(option, m), static_cast<std::uint64_t>(std::max(count, 0)));
 }
 
 Simulator::Simulator(int threads)
@@ -135,12 +133,11 @@ std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng
             store(rows, i, space.found);
         }
     };
-    const auto advance = [&](Rng& r, int count) { skipSeries(Option::EffectSizes, m, r, count); };
     const auto collect = [&](int i) {
         if (dotBefore(i, nSim)) dot();
         for (auto& row : rows) accumulate(row, i, settings.alpha);
     };
-    blocks_.run(rng, nSim, kEffectSizeBlock, compute, advance, collect);
+    blocks_.run(rng, nSim, seriesPerBlock(Option::EffectSizes), compute, seriesDraws(Option::EffectSizes, m), collect);
     finishSums(rows);
     return rows;
 }
@@ -163,12 +160,11 @@ std::vector<StatisticRow> Simulator::vardenRun(const ModelParameters& m, Rng& rn
             store(rows, i, space.found);
         }
     };
-    const auto advance = [&](Rng& r, int count) { skipSeries(Option::Varden, m, r, count); };
     const auto collect = [&](int i) {
         if (dotBefore(i, nSim)) dot();
         for (auto& row : rows) accumulate(row, i, settings.alpha);
     };
-    blocks_.run(rng, nSim, kVardenBlock, compute, advance, collect);
+    blocks_.run(rng, nSim, seriesPerBlock(Option::Varden), compute, seriesDraws(Option::Varden, m), collect);
     finishSums(rows);
     return rows;
 }

@@ -53,6 +53,12 @@ using ProgressFn = std::function<void()>;
 // Threads to use when the caller does not say: all hardware threads.
 int defaultThreadCount();
 
+// Series per block of the block runner.
+int seriesPerBlock(Option option);
+
+// What one series of the option's run on model m draws.
+IterationDraws seriesDraws(Option option, const ModelParameters& m);
+
 // Moves rng over the draws of `count` series of the option's run on model m,
 // exactly as simulating and analysing them would, without computing them:
 // the replay that hands the block runner's blocks their starting states.
