@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 // AVX2 clones, chosen when the program is loaded.  ThreadSanitizer
 // instruments the chooser, which runs before the sanitizer's runtime is set
@@ -107,7 +108,7 @@ void acceptPairs(Rng& rng, int pairs, float* x1, float* x2, float* w) {
 }
 }  // namespace
 
-void fillNormals(Rng& rng, float* out, int count) {
+ZELKOR_AVX2_CLONES void fillNormals(Rng& rng, float* out, int count) {
     if (count <= 0) return;
     rng.nNormals += static_cast<std::uint64_t>(count);
     int i = 0;
@@ -224,10 +225,17 @@ ZELKOR_AVX2_CLONES void acceptedAttempts(const std::uint32_t* mt, std::uint64_t*
         radius[j] = unit[2 * j] * unit[2 * j] + unit[2 * j + 1] * unit[2 * j + 1];
         band += std::fabs(radius[j] - 1.0) > 1e-5 ? 0 : 1;
     }
+    // One byte per attempt, then eight bytes of 0 or 1 to eight bits at a
+    // time: the multiplication moves byte i's bit to bit 56 + i.
+    alignas(32) unsigned char below[64 * kAttemptBitWords] = {};
+    for (int j = 0; j < kAttemptsPerGeneration; ++j) below[j] = radius[j] < 1.0 ? 1 : 0;
     for (int w = 0; w < kAttemptBitWords; ++w) {
-        const int end = std::min(64, kAttemptsPerGeneration - 64 * w);
         std::uint64_t set = 0;
-        for (int b = 0; b < end; ++b) set |= static_cast<std::uint64_t>(radius[64 * w + b] < 1.0 ? 1 : 0) << b;
+        for (int g = 0; g < 8; ++g) {
+            std::uint64_t bytes;
+            std::memcpy(&bytes, below + 64 * w + 8 * g, sizeof bytes);
+            set |= ((bytes * 0x0102040810204080ULL) >> 56) << (8 * g);
+        }
         bits[w] = set;
     }
     if (band == 0) return;

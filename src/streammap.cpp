@@ -61,6 +61,10 @@ StreamWalker::StreamWalker(const Rng& start)
       y2_(start.y2) {}
 
 void StreamWalker::walk(const IterationDraws& draws, std::uint64_t iterations, const Segments& segment) {
+    if (draws.size() == 1 && draws[0].kind == DrawStep::Kind::Normals) {
+        normals(draws[0].count * iterations, segment);
+        return;
+    }
     for (std::uint64_t i = 0; i < iterations; ++i) {
         for (const DrawStep& step : draws) {
             if (step.kind == DrawStep::Kind::Normals)
