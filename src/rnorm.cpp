@@ -14,12 +14,6 @@
 #endif
 
 namespace {
-// The polar method's factor sqrt(-2 ln w / w) in double, rounded to float,
-// from ln w.
-inline float polarFactor(double logW, float w) {
-    return static_cast<float>(std::sqrt(-2.0 * logW / static_cast<double>(w)));
-}
-
 // Draws attempts until one is accepted; returns its coordinates and radius.
 inline void acceptedPair(Rng& rng, float& x1, float& x2, float& w) {
     do {
@@ -118,15 +112,27 @@ ZELKOR_AVX2_CLONES void fillNormals(Rng& rng, float* out, int count) {
     }
     constexpr int kBatch = 64;
     float x1[kBatch], x2[kBatch], w[kBatch], f[kBatch];
-    double logW[kBatch];
+    bool decided[kBatch];
     while (i < count) {
         const int pairs = std::min(kBatch, (count - i + 1) / 2);
         acceptPairs(rng, pairs, x1, x2, w);
-        // The logarithms first, independent of one another; then the rest of
-        // each factor, which vectorises.
-        for (int k = 0; k < pairs; ++k) logW[k] = std::log(static_cast<double>(w[k]));
-        for (int k = 0; k < pairs; ++k) f[k] = polarFactor(logW[k], w[k]);
-        for (int k = 0; k < pairs; ++k) {
+        // The factors from the quick logarithm, which vectorises; the few it
+        // leaves undecided from the library's.
+        for (int k = 0; k < pairs; ++k) f[k] = quickPolarFactor(w[k], decided[k]);
+        int undecided = 0;
+        for (int k = 0; k < pairs; ++k) undecided += decided[k] ? 0 : 1;
+        if (undecided > 0)
+            for (int k = 0; k < pairs; ++k)
+                if (!decided[k]) f[k] = polarFactor(std::log(static_cast<double>(w[k])), w[k]);
+        // Both deviates of every pair are returned, but perhaps the last's.
+        const int whole = std::min(pairs, (count - i) / 2);
+        float* to = out + i;
+        for (int k = 0; k < whole; ++k) {
+            to[2 * k] = standard(x1[k] * f[k]);
+            to[2 * k + 1] = standard(x2[k] * f[k]);
+        }
+        i += 2 * whole;
+        for (int k = whole; k < pairs; ++k) {
             const float y1 = x1[k] * f[k];
             const float y2 = x2[k] * f[k];
             out[i++] = standard(y1);

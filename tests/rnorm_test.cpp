@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -141,4 +142,30 @@ TEST(Rnorm, LongSkipsMatchRepeatedDraws) {
             EXPECT_EQ(rnorm(skipped, 0, 1), rnorm(drawn, 0, 1));
         }
     }
+}
+
+// The quick factor stands for the library's wherever it calls itself decided
+// (bench/polar_factor_check.cpp tries every float below 1); here every
+// 4099th float, the ends of the ranges and the edges of the mantissa split.
+TEST(Rnorm, QuickFactorsAreTheLibrarysFloats) {
+    std::vector<std::uint32_t> patterns = {0x00000000U, 0x00000001U, 0x007fffffU, 0x00800000U, 0x00800001U,
+                                           0x3f7fffffU, 0x3f3504f3U, 0x3f3504f4U, 0x3eb504f3U, 0x3eb504f4U,
+                                           0x3f000000U, 0x3effffffU, 0x34000000U, 0x3f7ffffeU};
+    for (std::uint32_t bits = 0x00800000U; bits < 0x3f800000U; bits += 4099) patterns.push_back(bits);
+    int undecided = 0;
+    for (const std::uint32_t bits : patterns) {
+        const auto w = std::bit_cast<float>(bits);
+        bool decided = false;
+        const float quick = quickPolarFactor(w, decided);
+        if (!decided) {
+            ++undecided;
+            continue;
+        }
+        const double exact = std::log(static_cast<double>(w));
+        ASSERT_TRUE(sameFloat(quick, polarFactor(exact, w))) << std::hexfloat << w;
+        ASSERT_LE(std::fabs((quickLog(w) - exact) / exact), 0x1p-50) << std::hexfloat << w;
+    }
+    // Zero and the subnormals are always the library's; few others are.
+    EXPECT_GE(undecided, 3);
+    EXPECT_LT(undecided, 3 + static_cast<int>(patterns.size()) / 500);
 }
