@@ -31,8 +31,6 @@ RunSettings defaultSettings(Option option) {
 
 namespace {
 
-
-
 // The rows asked for (the option's table when none are), each with room for
 // nSim values and, with a test, p-values.
 std::vector<StatisticRow> makeRows(Option option, const RunSettings& settings, int nSim) {
