@@ -39,7 +39,9 @@ inline std::uint32_t twist(std::uint32_t y) {
 #define ZELKOR_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
 #endif
 
-ZELKOR_AVX2_CLONES void nextGeneration(std::uint32_t* mt) {
+namespace {
+// Internal linkage for the clones, as in rnorm.cpp.
+ZELKOR_AVX2_CLONES void nextGenerationCloned(std::uint32_t* mt) {
     int kk = 0;
     for (; kk < Rng::kN - kM; ++kk)
         mt[kk] = mt[kk + kM] ^ twist((mt[kk] & kUpperMask) | (mt[kk + 1] & kLowerMask));
@@ -47,6 +49,9 @@ ZELKOR_AVX2_CLONES void nextGeneration(std::uint32_t* mt) {
         mt[kk] = mt[kk + (kM - Rng::kN)] ^ twist((mt[kk] & kUpperMask) | (mt[kk + 1] & kLowerMask));
     mt[Rng::kN - 1] = mt[kM - 1] ^ twist((mt[Rng::kN - 1] & kUpperMask) | (mt[0] & kLowerMask));
 }
+}  // namespace
+
+void nextGeneration(std::uint32_t* mt) { nextGenerationCloned(mt); }
 
 void regenerate(Rng& rng) {
     if (rng.mti == Rng::kN + 1) sgenrand(rng, kDefaultSeed);

@@ -102,7 +102,11 @@ void acceptPairs(Rng& rng, int pairs, float* x1, float* x2, float* w) {
 }
 }  // namespace
 
-ZELKOR_AVX2_CLONES void fillNormals(Rng& rng, float* out, int count) {
+namespace {
+// The clones have internal linkage: a clang build names the dispatcher of an
+// external cloned function apart from the function, and other units would
+// not find it.
+ZELKOR_AVX2_CLONES void fillNormalsCloned(Rng& rng, float* out, int count) {
     if (count <= 0) return;
     rng.nNormals += static_cast<std::uint64_t>(count);
     int i = 0;
@@ -145,6 +149,9 @@ ZELKOR_AVX2_CLONES void fillNormals(Rng& rng, float* out, int count) {
         }
     }
 }
+}  // namespace
+
+void fillNormals(Rng& rng, float* out, int count) { fillNormalsCloned(rng, out, count); }
 
 namespace {
 // Whether the attempt drawing u1 and u2 is accepted.  The radius is first
@@ -221,7 +228,8 @@ void skipNormals(Rng& rng, std::uint64_t n) {
     if (n % 2 == 1) rnorm(rng, 0.0f, 1.0f);
 }
 
-ZELKOR_AVX2_CLONES void acceptedAttempts(const std::uint32_t* mt, std::uint64_t* bits) {
+namespace {
+ZELKOR_AVX2_CLONES void acceptedAttemptsCloned(const std::uint32_t* mt, std::uint64_t* bits) {
     // A quick radius in float, eight lanes at a time: each output less 2^31
     // as a float, squared and summed, against 2^62.  It is within 3e-7 of
     // the radius in units of 2^62, and that within 1e-6 of the radius of the
@@ -259,6 +267,10 @@ ZELKOR_AVX2_CLONES void acceptedAttempts(const std::uint32_t* mt, std::uint64_t*
         bits[j / 64] = accepted ? bits[j / 64] | bit : bits[j / 64] & ~bit;
     }
 }
+
+}  // namespace
+
+void acceptedAttempts(const std::uint32_t* mt, std::uint64_t* bits) { acceptedAttemptsCloned(mt, bits); }
 
 float cachedDeviate(std::uint32_t u1, std::uint32_t u2) {
     const float x1 = polarCoordinate(u1);
