@@ -122,7 +122,11 @@ ZELKOR_AVX2_CLONES void fillNormalsCloned(Rng& rng, float* out, int count) {
         acceptPairs(rng, pairs, x1, x2, w);
         // The factors from the quick logarithm, which vectorises; the few it
         // leaves undecided from the library's.
-        for (int k = 0; k < pairs; ++k) f[k] = quickPolarFactor(w[k], decided[k]);
+        // Whole vectors of eight: the lanes past `pairs` hold a radius of 1/2
+        // and are not read.
+        const int lanes = std::min(kBatch, (pairs + 7) / 8 * 8);
+        for (int k = pairs; k < lanes; ++k) w[k] = 0.5f;
+        for (int k = 0; k < lanes; ++k) f[k] = quickPolarFactor(w[k], decided[k]);
         int undecided = 0;
         for (int k = 0; k < pairs; ++k) undecided += decided[k] ? 0 : 1;
         if (undecided > 0)
