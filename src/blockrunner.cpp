@@ -20,10 +20,16 @@ struct SegmentSlot {
 // The mapped replay's segments sit likewise in a ring: segment j in slot
 // j % segments.size() from when it is produced until it is released.
 struct BlockRunner::Job {
+    Job(int iterations, int size, const Compute& c)
+        : nIter(std::max(iterations, 0)),
+          blockSize(std::max(size, 1)),
+          nBlocks((nIter + blockSize - 1) / blockSize),
+          compute(&c) {}
+
     int nIter;
     int blockSize;
     int nBlocks;
-    int window;
+    int window = 0;
     const Compute* compute;
     std::vector<Rng> starts;           // starting states of the pending blocks
     std::vector<unsigned char> done;   // the pending blocks computed
@@ -239,21 +245,15 @@ void BlockRunner::workerLoop(int slot) {
     }
 }
 
-namespace {
-// Whether a run of nBlocks blocks is computed on the calling thread alone.
-bool sequential(const std::vector<std::thread>& pool, int nBlocks) { return pool.empty() || nBlocks <= 1; }
-}  // namespace
+bool BlockRunner::workersFor(int nBlocks) {
+    if (threads_ > 1 && nBlocks > 1 && !started_) startWorkers();
+    return !pool_.empty() && nBlocks > 1;
+}
 
 void BlockRunner::run(Rng& rng, int nIter, int blockSize, const Compute& compute,
                       const Advance& advance, const Collect& collect) {
-    Job job;
-    job.nIter = std::max(nIter, 0);
-    job.blockSize = std::max(blockSize, 1);
-    job.nBlocks = (job.nIter + job.blockSize - 1) / job.blockSize;
-    job.compute = &compute;
-
-    if (threads_ > 1 && job.nBlocks > 1 && !started_) startWorkers();
-    if (sequential(pool_, job.nBlocks)) {
+    Job job(nIter, blockSize, compute);
+    if (!workersFor(job.nBlocks)) {
         for (int b = 0; b < job.nBlocks; ++b) {
             compute(0, rng, job.firstOf(b), job.countOf(b));
             for (int i = job.firstOf(b); i < job.firstOf(b) + job.countOf(b); ++i) collect(i);
@@ -267,14 +267,11 @@ void BlockRunner::run(Rng& rng, int nIter, int blockSize, const Compute& compute
 
 void BlockRunner::run(Rng& rng, int nIter, int blockSize, const Compute& compute,
                       const IterationDraws& draws, const Collect& collect) {
-    const auto advance = [&](Rng& r, int count) { skipIterations(r, draws, static_cast<std::uint64_t>(count)); };
-    Job job;
-    job.nIter = std::max(nIter, 0);
-    job.blockSize = std::max(blockSize, 1);
-    job.nBlocks = (job.nIter + job.blockSize - 1) / job.blockSize;
-    job.compute = &compute;
-    if (threads_ > 1 && job.nBlocks > 1 && !started_) startWorkers();
-    if (sequential(pool_, job.nBlocks) || !StreamWalker::walkable(rng, draws)) {
+    Job job(nIter, blockSize, compute);
+    if (!workersFor(job.nBlocks) || !StreamWalker::walkable(rng, draws)) {
+        const auto advance = [&](Rng& r, int count) {
+            skipIterations(r, draws, static_cast<std::uint64_t>(count));
+        };
         run(rng, nIter, blockSize, compute, advance, collect);
         return;
     }

@@ -67,6 +67,9 @@ private:
     // Blocks on the workers, their starting states from `replay`.
     void runParallel(Job& job, Replay& replay, const Collect& collect);
 
+    // Starts the workers when a run of nBlocks blocks is the first to need
+    // them; whether the run's blocks go to workers.
+    bool workersFor(int nBlocks);
     void startWorkers();
     void workerLoop(int slot);
 
