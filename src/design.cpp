@@ -83,7 +83,7 @@ public:
             const std::size_t before = errors_.size();
             c = Condition{};
             const auto status = reader_.next(c, errors_);
-            if (status == TableReader<Condition>::RowStatus::End) return;
+            if (status == TableReader<Condition>::RowStatus::End) break;
             if (reader_.record().fields.size() != reader_.headerSize()) continue;  // counted already
             const bool readable = status == TableReader<Condition>::RowStatus::Read;
             bool valid = checkId(c, idRead(before)) && readable;
@@ -170,6 +170,10 @@ std::vector<DesignError> parseDesign(std::string_view text, std::vector<Conditio
     if (errors.empty() && design.empty())
         errors.push_back({reader.record().line + 1, 1, "the design has no conditions"});
     if (!errors.empty()) design.clear();
+    // A header or a row can tell several problems at once; no more than the
+    // limit are reported.
+    if (errors.size() > kDesignProblemLimit)
+        errors.erase(errors.begin() + static_cast<std::ptrdiff_t>(kDesignProblemLimit), errors.end());
     return errors;
 }
 
