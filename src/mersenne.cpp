@@ -1,5 +1,7 @@
 #include "mersenne.h"
 
+#include "clones.h"
+
 namespace {
 constexpr std::uint32_t kUpperMask = 0x80000000U;
 constexpr std::uint32_t kLowerMask = 0x7fffffffU;
@@ -32,15 +34,9 @@ inline std::uint32_t twist(std::uint32_t y) {
 }
 }  // namespace
 
-// AVX2 clones as in rnorm.cpp: the recurrence runs eight words at a time.
-#ifdef __SANITIZE_THREAD__
-#define ZELKOR_AVX2_CLONES
-#else
-#define ZELKOR_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
-#endif
-
 namespace {
-// Internal linkage for the clones, as in rnorm.cpp.
+// Internal linkage for the clones (see clones.h): the recurrence runs eight
+// words at a time.
 ZELKOR_AVX2_CLONES void nextGenerationCloned(std::uint32_t* mt) {
     int kk = 0;
     for (; kk < Rng::kN - kM; ++kk)

@@ -4,15 +4,8 @@
 #include <climits>
 #include <cmath>
 
+#include "clones.h"
 #include "effectsizes.h"
-
-// AVX2 clones, chosen when the program is loaded (not under ThreadSanitizer,
-// which instruments the chooser before its runtime is set up).
-#ifdef __SANITIZE_THREAD__
-#define ZELKOR_TAIL_CLONES
-#else
-#define ZELKOR_TAIL_CLONES [[gnu::target_clones("avx2", "default")]]
-#endif
 
 namespace {
 std::size_t sizeOf(int n) { return static_cast<std::size_t>(std::max(n, 0)); }
@@ -171,7 +164,7 @@ NonOverlapTable::Terms::Terms(int nA, int nBPoints) : n(nA + nBPoints), nB(nBPoi
 // open[g][j] is 1 (else 0), ascending, block by block, until no open tail's
 // remaining terms can change it.  A term is added times 1 or times 0, both
 // exact, so that the lanes run without branches.
-ZELKOR_TAIL_CLONES void NonOverlapTable::Terms::addTails(int first, int r0,
+ZELKOR_AVX2_CLONES void NonOverlapTable::Terms::addTails(int first, int r0,
                                                          const double (*open)[kLanes],
                                                          double (*tail)[kLanes]) const {
     double acc[kGroup][kLanes];

@@ -4,14 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-// AVX2 clones, chosen when the program is loaded.  ThreadSanitizer
-// instruments the chooser, which runs before the sanitizer's runtime is set
-// up; its build keeps the default code alone.
-#ifdef __SANITIZE_THREAD__
-#define ZELKOR_AVX2_CLONES
-#else
-#define ZELKOR_AVX2_CLONES [[gnu::target_clones("avx2", "default")]]
-#endif
+#include "clones.h"
 
 namespace {
 // Draws attempts until one is accepted; returns its coordinates and radius.
