@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
+
+#include "awkwardseries.h"
 
 TEST(Variance, SampleVarianceAndSd) {
     const float x[] = {1, 2, 3, 4};
@@ -30,4 +33,31 @@ TEST(Variance, DegenerateCounts) {
     const float empty = variance(c, 0);  // 0 / -1
     EXPECT_EQ(empty, 0.0f);
     EXPECT_TRUE(std::signbit(empty));
+}
+
+// Arrays side by side give what sd gives each of them alone: ordinary,
+// whole-numbered, constant, offset, huge, tiny and non-finite values, and
+// the lengths where a divisor is 0 or 1.
+TEST(Variance, LanesAreEachArraysSd) {
+    const awkward::Kind kinds[] = {awkward::Kind::Continuous, awkward::Kind::Integers,
+                                   awkward::Kind::Constant,   awkward::Kind::Huge,
+                                   awkward::Kind::Tiny,       awkward::Kind::NonFinite,
+                                   awkward::Kind::FewValues,  awkward::Kind::SignedZeros};
+    static_assert(sizeof kinds / sizeof kinds[0] == kSdLanes);
+    for (const int n : {1, 2, 3, 17, 50}) {
+        std::vector<float> laned(static_cast<std::size_t>(n * kSdLanes));
+        std::vector<std::vector<float>> arrays;
+        for (int l = 0; l < kSdLanes; ++l) {
+            arrays.push_back(awkward::series(kinds[l], n, static_cast<std::uint32_t>(n * 10 + l)));
+            if (l == 0)
+                for (float& v : arrays.back()) v += 1e6f;  // a large common offset
+            for (int i = 0; i < n; ++i)
+                laned[static_cast<std::size_t>(i * kSdLanes + l)] = arrays.back()[static_cast<std::size_t>(i)];
+        }
+        float out[kSdLanes];
+        sdOfLanes(laned.data(), n, out);
+        for (int l = 0; l < kSdLanes; ++l)
+            EXPECT_TRUE(awkward::sameBits(out[l], sd(arrays[static_cast<std::size_t>(l)].data(), n)))
+                << awkward::name(kinds[l]) << ", n " << n << ": " << out[l];
+    }
 }
