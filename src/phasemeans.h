@@ -29,6 +29,7 @@ public:
 private:
     Buffer deviates_;      // the batch's draws, simulation after simulation
     Buffer laneDeviates_;  // the noise deviates, step by step, lane by lane
+    Buffer laneTimes_;     // the models' times, laid out alike
     Buffer noise_;         // the AR(1) noise, laid out as laneDeviates_
 };
 
