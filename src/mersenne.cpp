@@ -1,5 +1,7 @@
 #include "mersenne.h"
 
+#include <algorithm>
+
 #include "clones.h"
 
 namespace {
@@ -58,6 +60,19 @@ void regenerate(Rng& rng) {
 }  // namespace mt_detail
 
 std::uint32_t genrand(Rng& rng) { return genrandInline(rng); }
+
+void genrandFill(Rng& rng, std::uint32_t* out, int count) {
+    while (count > 0) {
+        if (rng.mti >= Rng::kN) mt_detail::regenerate(rng);
+        const int step = std::min(count, Rng::kN - rng.mti);
+        const std::uint32_t* words = rng.mt.data() + rng.mti;
+        for (int i = 0; i < step; ++i) out[i] = mt_detail::temper(words[i]);
+        rng.mti += step;
+        rng.nUniforms += static_cast<std::uint64_t>(step);
+        out += step;
+        count -= step;
+    }
+}
 
 void skipUniforms(Rng& rng, std::uint64_t n) {
     rng.nUniforms += n;

@@ -48,6 +48,9 @@ void lsgenrand(Rng& rng, const std::uint32_t* seed_array);
 // Next 32-bit output.
 std::uint32_t genrand(Rng& rng);
 
+// The next count outputs, as count calls of genrand give them, into out.
+void genrandFill(Rng& rng, std::uint32_t* out, int count);
+
 // Advances the stream by n outputs without tempering them; the state after the
 // call equals the state after n calls of genrand.
 void skipUniforms(Rng& rng, std::uint64_t n);

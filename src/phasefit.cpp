@@ -23,6 +23,13 @@ float medianOfSmallest(float* arr, int n, int k, Buffer& copy) {
 
 // Index in 0 .. n-1 from one generator output: the output modulo n.
 inline int resampleIndex(Rng& rng, const Modulus& n) { return static_cast<int>(n.of(genrandInline(rng))); }
+
+// The next count generator outputs, in storage that grows as needed.
+const std::uint32_t* outputs(Rng& rng, int count, std::vector<std::uint32_t>& store) {
+    if (store.size() < sizeOf(count)) store.resize(sizeOf(count));
+    genrandFill(rng, store.data(), count);
+    return store.data();
+}
 }  // namespace
 
 void theilSenVARDEN(const float* pfX, const float* pfY, int nN, float* pfInt, float* pfSlope,
@@ -72,7 +79,8 @@ void theilSenStdErrVARDEN(Rng& rng, const float* pfX, const float* pfY, int nN, 
     for (int r = 0; r < kReplicates; ++r) {
         if (counting) {
             std::fill(counts.begin(), counts.end(), 0);
-            for (int j = 0; j < nN; ++j) ++counts[static_cast<std::size_t>(resampleIndex(rng, modN))];
+            const std::uint32_t* drawn = outputs(rng, nN, ws.outputs);
+            for (int j = 0; j < nN; ++j) ++counts[modN.of(drawn[j])];
             byCount.fit(counts.data(), &fBootInts[r], &fBootSlopes[r]);
         } else {
             for (int j = 0; j < nN; ++j) {
@@ -103,8 +111,9 @@ float stdDevStdErr(Rng& rng, const float* x, int n, PhaseFitWorkspace& ws) {
     float* laned = ws.bootX.floats(n * kSdLanes);
     const Modulus modN(static_cast<std::uint32_t>(n));
     for (int r = 0; r < kReplicates; r += kSdLanes) {
+        const std::uint32_t* drawn = outputs(rng, n * kSdLanes, ws.outputs);
         for (int l = 0; l < kSdLanes; ++l)
-            for (int j = 0; j < n; ++j) laned[j * kSdLanes + l] = x[resampleIndex(rng, modN)];
+            for (int j = 0; j < n; ++j) laned[j * kSdLanes + l] = x[modN.of(drawn[l * n + j])];
         sdOfLanes(laned, n, fBootSD + r);
     }
     return sd(fBootSD, kReplicates);

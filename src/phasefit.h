@@ -3,6 +3,7 @@
 // spread of a standard deviation over resamples.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "buffer.h"
@@ -28,6 +29,7 @@ struct PhaseFitWorkspace {
     Buffer bootY;
     ResampleFit byCount;
     std::vector<int> counts;  // multiplicities of one resample, and a 0
+    std::vector<std::uint32_t> outputs;  // generator outputs drawn at once
 };
 
 // Theil-Sen line through one phase; pairs with equal x are left out of the

@@ -60,29 +60,39 @@ TEST(Mersenne, LoadedStateFollowsStandardTwister) {
     }
 }
 
-TEST(Mersenne, SkipUniformsMatchesRepeatedDraws) {
+// Skipping n outputs, or filling an array with them, leaves the state that
+// n draws leave; the filled outputs are the drawn ones.
+TEST(Mersenne, SkipAndFillMatchRepeatedDraws) {
     const std::uint64_t counts[] = {0, 1, 2, 3, 7, 623, 624, 625, 1247, 1248, 1249, 5001};
     for (std::uint64_t offset : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{623}, std::uint64_t{700}}) {
         for (std::uint64_t n : counts) {
             Rng drawn;
             sgenrand(drawn, 7487);
             for (std::uint64_t i = 0; i < offset; ++i) genrand(drawn);
-            Rng skipped = drawn;
-            for (std::uint64_t i = 0; i < n; ++i) genrand(drawn);
+            Rng skipped = drawn, filled = drawn;
+            std::vector<std::uint32_t> want, got(n);
+            for (std::uint64_t i = 0; i < n; ++i) want.push_back(genrand(drawn));
             skipUniforms(skipped, n);
+            genrandFill(filled, got.data(), static_cast<int>(n));
             ASSERT_TRUE(skipped == drawn) << "offset " << offset << " n " << n;
+            ASSERT_TRUE(filled == drawn) << "offset " << offset << " n " << n;
+            EXPECT_EQ(got, want) << "offset " << offset << " n " << n;
             EXPECT_EQ(skipped.nUniforms, offset + n);
             EXPECT_EQ(genrand(skipped), genrand(drawn));
         }
     }
 }
 
-TEST(Mersenne, SkipUniformsFromUnseededState) {
+TEST(Mersenne, SkipAndFillFromUnseededState) {
     for (std::uint64_t n : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{624}, std::uint64_t{999}}) {
-        Rng drawn, skipped;
-        for (std::uint64_t i = 0; i < n; ++i) genrand(drawn);
+        Rng drawn, skipped, filled;
+        std::vector<std::uint32_t> want, got(n);
+        for (std::uint64_t i = 0; i < n; ++i) want.push_back(genrand(drawn));
         skipUniforms(skipped, n);
+        genrandFill(filled, got.data(), static_cast<int>(n));
         ASSERT_TRUE(skipped == drawn) << n;
+        ASSERT_TRUE(filled == drawn) << n;
+        EXPECT_EQ(got, want) << n;
         EXPECT_EQ(genrand(skipped), genrand(drawn));
     }
 }
