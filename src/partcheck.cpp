@@ -1,11 +1,10 @@
 #include "partcheck.h"
 
-#include <openssl/evp.h>
+#include <nettle/sha2.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
-#include <memory>
-#include <stdexcept>
 
 #include "boundedread.h"
 #include "numbertext.h"
@@ -43,18 +42,16 @@ std::uint32_t seedOf(const Sidecar& s, const Condition& c) {
 std::string rowsDigest(const Sidecar& s, std::string_view resultsText) {
     const std::string settings = settingsText(s);
     const std::string_view rows = resultsText.substr(rowsBegin(resultsText));
-    const std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
-        EVP_DigestUpdate(context.get(), settings.data(), settings.size()) != 1 ||
-        EVP_DigestUpdate(context.get(), rows.data(), rows.size()) != 1 ||
-        EVP_DigestFinal_ex(context.get(), digest, &length) != 1)
-        throw std::runtime_error("SHA-256 is not available");
+    sha256_ctx context;
+    sha256_init(&context);
+    sha256_update(&context, settings.size(), reinterpret_cast<const std::uint8_t*>(settings.data()));
+    sha256_update(&context, rows.size(), reinterpret_cast<const std::uint8_t*>(rows.data()));
+    std::uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&context, SHA256_DIGEST_SIZE, digest);
     std::string text = "sha256:";
-    for (unsigned int i = 0; i < length; ++i) {
+    for (const std::uint8_t byte : digest) {
         char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(digest[i]));
+        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(byte));
         text += hex;
     }
     return text;

@@ -2,7 +2,7 @@
 // the sidecar beside it, so that a merge takes only rows that the run its
 // sidecar describes wrote, unchanged:
 //
-// - rowsDigest(s, text) seals a results file: SHA-256 (OpenSSL) over a
+// - rowsDigest(s, text) seals a results file: SHA-256 (Nettle) over a
 //   line naming the digest's version, the sidecar's settings (format
 //   version, design hash and size, shard K/N, seed mode, seed,
 //   replications, alpha) and every byte after the file's header line,

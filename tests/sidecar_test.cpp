@@ -1,6 +1,7 @@
 // The sidecar: written and read back by the JSON library, sidecars of
 // version 0.1 read as they were written, and refusals that name the field.
 #include "sidecar.h"
+#include "partcheck.h"
 
 #include <gtest/gtest.h>
 
@@ -220,4 +221,12 @@ TEST(Sidecar, ChosenStatisticsRoundTripAndTellStudiesApart) {
     std::string wrong = sidecarJson(chosen);
     wrong.replace(wrong.find("\"NAP\""), 5, "7");
     EXPECT_FALSE(parseSidecar(wrong, back, error));
+}
+
+// Parts sealed by earlier builds must still verify: the digest is SHA-256 of
+// the settings text and the rows after the header, as first defined.
+TEST(Sidecar, RowsDigestKeepsItsDefinition) {
+    const std::string results = "condition_id,statistic,mean\n3,PND,0.5\n7,PND,\"a\"\n";
+    EXPECT_EQ(rowsDigest(example(), results),
+              "sha256:a1beee5503fe6d5e530e28b9626e50119cb31ed39b3160ba8d7f1c32d4a3ad94");
 }
