@@ -36,6 +36,20 @@ struct KendallWorkspace {
         std::vector<float> groups;
     } recent[2];
     int nextRecent = 0;
+    // kendl2's outputs, which depend on n, the counts and the tie groups
+    // alone, remembered by S for the last few (n, n1, n2, groups) met: the
+    // series of a run ask again and again for the same few (the phase
+    // indicator and Tau-U's ordering keep their ties from series to series).
+    struct TestMemo {
+        int n = -1;
+        int n1 = 0;
+        int n2 = 0;
+        std::vector<float> groups1;
+        std::vector<float> groups2;
+        std::vector<float> outputs;        // tau, z and prob at 3 * (S + pairs)
+        std::vector<unsigned char> known;  // at S + pairs
+    } tests[4];
+    int nextTest = 0;
     // Which count to take; the tests and benchmarks hold the others against
     // the reference.
     enum class Method {
