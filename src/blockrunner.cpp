@@ -279,6 +279,15 @@ void BlockRunner::run(Rng& rng, int nIter, int blockSize, const Compute& compute
     runParallel(job, replay, collect);
 }
 
+void BlockRunner::forEach(int count, const Task& task) {
+    // Tasks are blocks of one iteration on a generator nobody draws from.
+    Rng unused;
+    const Compute compute = [&task](int worker, Rng&, int first, int n) {
+        for (int i = first; i < first + n; ++i) task(worker, i);
+    };
+    run(unused, count, 1, compute, [](Rng&, int) {}, [](int) {});
+}
+
 void BlockRunner::runParallel(Job& job, Replay& replay, const Collect& collect) {
     job.window = std::min(job.nBlocks, kPendingPerWorker * static_cast<int>(pool_.size()));
     job.starts.resize(static_cast<std::size_t>(job.window));

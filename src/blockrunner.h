@@ -50,6 +50,13 @@ public:
     void run(Rng& rng, int nIter, int blockSize, const Compute& compute, const Advance& advance,
              const Collect& collect);
 
+    // Calls task(worker, i) for i = 0 .. count-1: on the workers, in any
+    // order and one at a time per worker slot, when there are workers and
+    // more than one task; otherwise in order on the calling thread, slot 0.
+    // Returns once every call has returned.  For work that draws nothing.
+    using Task = std::function<void(int worker, int i)>;
+    void forEach(int count, const Task& task);
+
     // As run, with every iteration drawing `draws`.  When the draws can be
     // walked (StreamWalker::walkable), the workers also count the stream's
     // accepted attempts, and this thread only runs the generator's recurrence

@@ -164,7 +164,7 @@ private:
         const std::vector<StatisticRow> rows =
             run_ ? run_(option, model_, rng_, threads_, dot)
                  : simulator_.run(option, model_, rng_, defaultSettings(option), dot);
-        writeReport(out_, iterationsOf(option), model_, rows);
+        writeReport(out_, iterationsOf(option), model_, rows, simulator_.summarize(rows));
         writeText(out_, "\n");
         writeLine("*Not currently available\n");
         if (static_cast<double>(model_.fAR1) * static_cast<double>(model_.fMA1) != 0.0)

@@ -21,16 +21,20 @@ ConditionOutcome GridSimulation::run(const Condition& c, std::uint32_t seed, int
     settings.alpha = alpha;
     Rng rng;  // fresh: no state of an earlier condition
     settings.statistics = statistics_(c.option);
-    return conditionOutcome(simulator_->run(c.option, c.model, rng, settings, [] {}), replications);
+    std::vector<StatisticRow> rows = simulator_->run(c.option, c.model, rng, settings, [] {});
+    const std::vector<RowSummary> summaries = simulator_->summarize(rows);
+    return conditionOutcome(std::move(rows), replications, summaries);
 }
 
-ConditionOutcome conditionOutcome(std::vector<StatisticRow> rows, int replications) {
+ConditionOutcome conditionOutcome(std::vector<StatisticRow> rows, int replications,
+                                  const std::vector<RowSummary>& summaries) {
     ConditionOutcome outcome;
     outcome.nSim = replications;
-    for (StatisticRow& row : rows) {
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        StatisticRow& row = rows[k];
         StatisticOutcome s;
         s.statistic = row.statistic;
-        s.summary = summarizeRow(row);
+        s.summary = summaries[k];
         s.values = std::move(row.values);
         s.pValues = std::move(row.pValues);
         outcome.statistics.push_back(std::move(s));

@@ -38,6 +38,8 @@ private:
     StatisticsOf statistics_;
 };
 
-// A run's rows of a condition of `replications` series, summarized as the
-// dialogue's table summarizes them: what a results row is formed from.
-ConditionOutcome conditionOutcome(std::vector<StatisticRow> rows, int replications);
+// A run's rows of a condition of `replications` series with their summaries
+// (summarizeRow of each row, as the dialogue's table summarizes them): what a
+// results row is formed from.
+ConditionOutcome conditionOutcome(std::vector<StatisticRow> rows, int replications,
+                                  const std::vector<RowSummary>& summaries);

@@ -10,6 +10,7 @@
 #include "gridsimulation.h"
 #include "outputlock.h"
 #include "outputpaths.h"
+#include "summary.h"
 #include "planevaluator.h"
 #include "plansummary.h"
 #include "progress.h"
@@ -242,7 +243,7 @@ int runPlan(const PlanOptions& options, int threads, Output& out, std::ostream& 
     const auto settled = [&](const Condition& c, std::uint32_t seed, const std::vector<StatisticRow>& rows) {
         const int replications = static_cast<int>(rows.front().values.size());
         evaluated.push_back({setup.settings.factor == SearchedFactor::NA ? c.model.nA : c.model.nB,
-                             resultRows(c, seed, conditionOutcome(rows, replications))});
+                             resultRows(c, seed, conditionOutcome(rows, replications, summarizeRows(rows)))});
         progress.step();
     };
     const auto look = [&](int length, int replications, const RateJudgement&) {

@@ -1,9 +1,7 @@
 #include "report.h"
 
-#include "summary.h"
-
 void writeReport(Output& out, int nSim, const ModelParameters& model,
-                 const std::vector<StatisticRow>& rows) {
+                 const std::vector<StatisticRow>& rows, const std::vector<RowSummary>& summaries) {
     const char* beta = out.letter(Letter::Beta);
     writeText(out, "\n\n");
     writeFormat(out, "N_SIM\t% d\tsimulation iterations\n\n", nSim);
@@ -20,9 +18,9 @@ void writeReport(Output& out, int nSim, const ModelParameters& model,
                 out.letter(Letter::Theta), static_cast<double>(model.fMA1));
     writeText(out, "      \t MEAN\tSE\tP\t 0%\t 25%\t 50%\t 75%\t 100%\n");
 
-    for (const auto& row : rows) {
-        const StatisticInfo& info = statisticInfo(row.statistic);
-        const RowSummary s = summarizeRow(row);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const StatisticInfo& info = statisticInfo(rows[r].statistic);
+        const RowSummary& s = summaries[r];
         double q[5];
         for (int k = 0; k < 5; ++k) q[k] = static_cast<double>(s.quantiles[k]);
         const auto sd = static_cast<double>(s.sd);

@@ -111,6 +111,15 @@ std::vector<StatisticRow> Simulator::continueRun(Option option, const ModelParam
     return vardenRun(model, rng, settings, dot);
 }
 
+std::vector<RowSummary> Simulator::summarize(const std::vector<StatisticRow>& rows) {
+    std::vector<RowSummary> summaries(rows.size());
+    blocks_.forEach(static_cast<int>(rows.size()), [&](int, int i) {
+        const auto at = static_cast<std::size_t>(i);
+        summaries[at] = summarizeRow(rows[at]);
+    });
+    return summaries;
+}
+
 std::vector<StatisticRow> Simulator::effectSizeRun(const ModelParameters& m, Rng& rng,
                                                    const RunSettings& settings,
                                                    const ProgressFn& dot) {

@@ -13,6 +13,7 @@
 #include "mersenne.h"
 #include "model.h"
 #include "statistic.h"
+#include "summary.h"
 #include "varden.h"
 
 inline constexpr std::uint32_t kRunSeed = 7487;
@@ -85,6 +86,9 @@ public:
     // formed over those alone; settings.seed is not used.
     std::vector<StatisticRow> continueRun(Option option, const ModelParameters& model, Rng& rng,
                                           const RunSettings& settings, const ProgressFn& dot);
+
+    // summarizeRow of each row, in order, formed on the worker threads.
+    std::vector<RowSummary> summarize(const std::vector<StatisticRow>& rows);
 
 private:
     // What one worker owns.

@@ -45,3 +45,9 @@ RowSummary summarizeRow(const StatisticRow& row) {
         s.quantiles[k] = count > 0 ? sorted[quantileIndex(k, count)] : std::numeric_limits<float>::quiet_NaN();
     return s;
 }
+
+std::vector<RowSummary> summarizeRows(const std::vector<StatisticRow>& rows) {
+    std::vector<RowSummary> summaries;
+    for (const StatisticRow& row : rows) summaries.push_back(summarizeRow(row));
+    return summaries;
+}

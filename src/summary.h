@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "statistic.h"
 
@@ -21,6 +22,9 @@ struct RowSummary {
 // in a copy; the row is left as it is.  Below four iterations the lower
 // quantiles fall back to the first value; without iterations they are NaN.
 RowSummary summarizeRow(const StatisticRow& row);
+
+// summarizeRow of each row, in order, on this thread.
+std::vector<RowSummary> summarizeRows(const std::vector<StatisticRow>& rows);
 
 // The running sum behind a row's mean, a float.  For 1000 and 10000 values
 // (the dialogue's runs of options 2 and 1) it is the float sum in iteration

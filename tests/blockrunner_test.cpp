@@ -132,3 +132,24 @@ TEST(BlockRunner, PendingBlocksAreBoundedByTheWorkersNotTheRun) {
         EXPECT_TRUE(firstDone);
     }
 }
+
+// Every task runs once, on a slot the runner has, whatever the thread count,
+// and a runner goes on to serve runs afterwards.
+TEST(BlockRunner, ForEachRunsEveryTaskOnce) {
+    for (const int threads : {1, 2, 3, 8}) {
+        BlockRunner runner(threads);
+        for (const int count : {0, 1, 2, 7, 100}) {
+            std::vector<std::atomic<int>> calls(static_cast<std::size_t>(count));
+            std::atomic<bool> slotsValid{true};
+            runner.forEach(count, [&](int worker, int i) {
+                if (worker < 0 || worker >= runner.workerSlots()) slotsValid = false;
+                ++calls[static_cast<std::size_t>(i)];
+            });
+            EXPECT_TRUE(slotsValid) << threads << " threads, " << count << " tasks";
+            for (int i = 0; i < count; ++i)
+                EXPECT_EQ(calls[static_cast<std::size_t>(i)].load(), 1) << threads << " threads, task " << i;
+        }
+        const ToyRun after = runToy(runner, 500, 7, 11u);
+        EXPECT_EQ(after.firstDraw, reference(500, 11u).firstDraw) << threads << " threads";
+    }
+}

@@ -64,6 +64,31 @@ TEST(Runs, EffectSizesAreTheSameForAnyThreadCount) {
     for (int threads : {2, 3, 8}) expectSameRows(one, simulate(Option::EffectSizes, m, threads), threads);
 }
 
+// The table's summaries, formed on the workers, are the ones formed in turn.
+TEST(Runs, SummariesAreTheSameForAnyThreadCount) {
+    ModelParameters m;
+    m.nA = 5;
+    m.nB = 7;
+    m.fB1 = 0.2f;
+    m.fSA = m.fSB = 1.0f;
+    Simulator one(1);
+    Rng rng;
+    const std::vector<StatisticRow> rows = one.run(Option::EffectSizes, m, rng, defaultSettings(Option::EffectSizes), [] {});
+    const std::vector<RowSummary> expected = summarizeRows(rows);
+    for (const int threads : {1, 2, 3}) {
+        Simulator simulator(threads);
+        const std::vector<RowSummary> got = simulator.summarize(rows);
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t k = 0; k < got.size(); ++k) {
+            EXPECT_EQ(std::memcmp(&got[k].sd, &expected[k].sd, sizeof(float)), 0) << threads << " threads, row " << k;
+            EXPECT_EQ(std::memcmp(got[k].quantiles, expected[k].quantiles, sizeof got[k].quantiles), 0)
+                << threads << " threads, row " << k;
+            EXPECT_EQ(got[k].mean, expected[k].mean);
+            EXPECT_EQ(got[k].share, expected[k].share);
+        }
+    }
+}
+
 // The method draws uniforms between the series' deviates and its own; with
 // an odd series count the cached deviate crosses into the method's draws.
 TEST(Runs, VardenIsTheSameForAnyThreadCount) {
