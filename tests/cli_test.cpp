@@ -276,3 +276,24 @@ TEST(Program, LettersAreSingleBytesOnFilesUnlessUtf8IsForced) {
 #endif
 
 }  // namespace
+
+// Lines that name no command are settled without the commands' options; the
+// invocation is the one the whole parser makes of them.
+TEST(CommandLine, LinesWithoutACommandGiveTheWholeParsersInvocation) {
+    const std::vector<std::vector<std::string>> lines = {
+        {}, {"--threads", "3"}, {"--threads=2", "--encoding", "utf8"}, {"--encoding", "cp437"},
+        {"--"}};
+    for (const auto& line : lines) {
+        Invocation quick;
+        const ParseResult r = parse(line, quick);
+        ASSERT_TRUE(r.proceed) << r.err;
+        CLI::App app;
+        Invocation whole;
+        configureParser(app, whole);
+        std::vector<std::string> reversed(line.rbegin(), line.rend());
+        app.parse(reversed);
+        EXPECT_EQ(quick.threads, whole.threads);
+        EXPECT_EQ(quick.encoding, whole.encoding);
+        EXPECT_FALSE(quick.command);
+    }
+}
