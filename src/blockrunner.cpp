@@ -36,6 +36,7 @@ struct BlockRunner::Job {
     int nPublished = 0;
     int nClaimed = 0;                  // blocks a worker has taken
     int nLeft = 0;                     // workers that have finished with the job
+    int awaited = -1;                  // the block the calling thread waits for, or -1
     bool replayDone = false;           // no segment will be produced any more
 
     std::vector<SegmentSlot> segments;
@@ -232,8 +233,10 @@ void BlockRunner::workerLoop(int slot) {
                 segment->state = SegmentState::Counted;
             } else {
                 (*job->compute)(slot, local, job->firstOf(b), job->countOf(b));
-                std::lock_guard lock(mutex_);
+                std::unique_lock lock(mutex_);
                 job->done[job->slotOf(b)] = 1;
+                // Only the calling thread waits for a block, and only for one.
+                if (b != job->awaited) continue;
             }
             finished_.notify_all();
         }
@@ -299,19 +302,31 @@ void BlockRunner::runParallel(Job& job, Replay& replay, const Collect& collect) 
     }
     wake_.notify_all();
 
+    // Waits until published block b is computed.
+    const auto waitFor = [&](int b) {
+        std::unique_lock lock(mutex_);
+        job.awaited = b;
+        finished_.wait(lock, [&] { return job.done[job.slotOf(b)] != 0; });
+        job.awaited = -1;
+    };
     // Collects published blocks in order, up to block `upTo` (exclusive);
-    // without `wait` only those already computed.  Only this thread
-    // publishes, so it reads nPublished without the lock.
+    // without `wait` only those already computed.  Waiting, it waits for the
+    // last of them first: blocks are taken in order, so the others are
+    // mostly done by then, and this thread wakes once for them all.  Only
+    // this thread publishes, so it reads nPublished without the lock.
     int nCollected = 0;  // blocks whose iterations have been collected
     const auto collectReady = [&](int upTo, bool wait) {
-        while (nCollected < upTo && nCollected < job.nPublished) {
+        upTo = std::min(upTo, job.nPublished);
+        if (wait && nCollected < upTo) waitFor(upTo - 1);
+        while (nCollected < upTo) {
             {
                 std::unique_lock lock(mutex_);
-                const auto ready = [&] { return job.done[job.slotOf(nCollected)] != 0; };
-                if (wait)
-                    finished_.wait(lock, ready);
-                else if (!ready())
-                    return;
+                const bool ready = job.done[job.slotOf(nCollected)] != 0;
+                if (!ready && !wait) return;
+                if (!ready) {
+                    lock.unlock();
+                    waitFor(nCollected);
+                }
             }
             const int b = nCollected++;
             for (int i = job.firstOf(b); i < job.firstOf(b) + job.countOf(b); ++i) collect(i);
@@ -320,7 +335,9 @@ void BlockRunner::runParallel(Job& job, Replay& replay, const Collect& collect) 
 
     for (int b = 0; b < job.nBlocks; ++b) {
         // Block b takes the slot of block b - window once that is collected.
-        collectReady(b - job.window + 1, true);
+        // A full window is drained by half before this thread goes on, so it
+        // wakes once per half window, not once per block.
+        if (b - nCollected >= job.window) collectReady(b - job.window + std::max(job.window / 2, 1), true);
         Rng start = replay.start();
         {
             std::lock_guard lock(mutex_);
