@@ -47,11 +47,26 @@ void expectSameRows(const Outcome& a, const Outcome& b, int threads) {
     EXPECT_EQ(b.dots, 3);
 }
 
+// The table's summaries, formed on the workers, are the ones formed in turn.
+void expectSameSummaries(const std::vector<StatisticRow>& rows, int threads) {
+    const std::vector<RowSummary> expected = summarizeRows(rows);
+    Simulator simulator(threads);
+    const std::vector<RowSummary> got = simulator.summarize(rows);
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t r = 0; r < got.size(); ++r) {
+        EXPECT_EQ(0, std::memcmp(&got[r].sd, &expected[r].sd, sizeof(float))) << threads << " threads, row " << r;
+        EXPECT_EQ(0, std::memcmp(got[r].quantiles, expected[r].quantiles, sizeof got[r].quantiles))
+            << threads << " threads, row " << r;
+        EXPECT_EQ(0, std::memcmp(&got[r].mean, &expected[r].mean, sizeof(double))) << "row " << r;
+        EXPECT_EQ(got[r].share, expected[r].share) << "row " << r;
+    }
+}
+
 }  // namespace
 
 // An odd number of deviates per series (white noise, N_A + N_B + 51 odd)
 // carries the cached deviate from one series into the next, across the
-// blocks that different workers compute.
+// blocks that different workers compute; the rows summarize alike too.
 TEST(Runs, EffectSizesAreTheSameForAnyThreadCount) {
     ModelParameters m;
     m.nA = 4;
@@ -62,31 +77,7 @@ TEST(Runs, EffectSizesAreTheSameForAnyThreadCount) {
     EXPECT_EQ(one.dots, 3);
     EXPECT_EQ(one.after.nNormals, 10000u * 61u);
     for (int threads : {2, 3, 8}) expectSameRows(one, simulate(Option::EffectSizes, m, threads), threads);
-}
-
-// The table's summaries, formed on the workers, are the ones formed in turn.
-TEST(Runs, SummariesAreTheSameForAnyThreadCount) {
-    ModelParameters m;
-    m.nA = 5;
-    m.nB = 7;
-    m.fB1 = 0.2f;
-    m.fSA = m.fSB = 1.0f;
-    Simulator one(1);
-    Rng rng;
-    const std::vector<StatisticRow> rows = one.run(Option::EffectSizes, m, rng, defaultSettings(Option::EffectSizes), [] {});
-    const std::vector<RowSummary> expected = summarizeRows(rows);
-    for (const int threads : {1, 2, 3}) {
-        Simulator simulator(threads);
-        const std::vector<RowSummary> got = simulator.summarize(rows);
-        ASSERT_EQ(got.size(), expected.size());
-        for (std::size_t k = 0; k < got.size(); ++k) {
-            EXPECT_EQ(std::memcmp(&got[k].sd, &expected[k].sd, sizeof(float)), 0) << threads << " threads, row " << k;
-            EXPECT_EQ(std::memcmp(got[k].quantiles, expected[k].quantiles, sizeof got[k].quantiles), 0)
-                << threads << " threads, row " << k;
-            EXPECT_EQ(got[k].mean, expected[k].mean);
-            EXPECT_EQ(got[k].share, expected[k].share);
-        }
-    }
+    for (int threads : {1, 2, 3}) expectSameSummaries(one.rows, threads);
 }
 
 // The method draws uniforms between the series' deviates and its own; with
