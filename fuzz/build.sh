@@ -53,6 +53,6 @@ done
 for pid in "${pids[@]}"; do wait "$pid"; done
 
 for target in dialogue_fuzz scanner_fuzz text_fuzz plot_fuzz design_fuzz results_fuzz; do
-    "$CXX" "${flags[@]}" "$root/fuzz/$target.cpp" "${objects[@]}" -lpthread -lcrypto -o "$out/$target"
+    "$CXX" "${flags[@]}" "$root/fuzz/$target.cpp" "${objects[@]}" -lpthread -lnettle -o "$out/$target"
     echo "built $out/$target"
 done
